@@ -1,0 +1,56 @@
+#pragma once
+// Drive letters onto host folders. The program speaks in "a:\PIC.JPG" paths;
+// on this host every letter is a folder: PIXFERRY_DRIVE_<LETTER>, or the
+// defaults A: -> /media/floppy and C: -> /.
+
+#include "platform/result.h"
+
+#include <QChar>
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QString>
+
+namespace pf {
+
+// A program path taken apart: its drive letter (upper case) and the folders
+// and name below the root, separated by '/'.
+struct ProgramPath {
+    QChar drive;
+    QString rest;  // "" for the root; never starts with '/'
+};
+
+class DriveMap {
+public:
+    DriveMap();  // the two defaults only
+    static DriveMap fromEnvironment(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+
+    void setDrive(QChar letter, const QString &hostFolder);
+    void removeDrive(QChar letter);
+    bool hasDrive(QChar letter) const;
+    QString hostRoot(QChar letter) const;  // empty when unmapped
+    QList<QChar> letters() const;          // sorted A..Z
+
+    // The drive a path without a letter is on.
+    QChar currentDrive() const { return QLatin1Char('C'); }
+
+    // Splits "a:\x\y.jpg", "\x", "x/y" or "C:" into drive and rest. ".." never
+    // climbs above the drive's root.
+    static ProgramPath split(const QString &programPath, QChar currentDrive = QLatin1Char('C'));
+
+    // The drive is mapped and its folder can be listed; else error 68.
+    Status ready(QChar letter) const;
+
+    // Host path for a program path. Each existing folder or file along the
+    // way is found without regard to letter case; the parts that do not
+    // exist yet are kept as written. Fails with 68 when the drive is not ready.
+    Result<QString> toHost(const QString &programPath) const;
+
+    // Back from a host path below a drive's root to "X:\folder\name";
+    // empty when the path lies on no mapped drive.
+    QString toProgram(const QString &hostPath) const;
+
+private:
+    QMap<QChar, QString> m_roots;
+};
+
+}  // namespace pf

@@ -1,0 +1,92 @@
+#pragma once
+// File services on top of the drive mapping. Every path given and returned
+// here is a program path ("a:\PIC.JPG"); the host paths stay inside.
+
+#include "platform/drives.h"
+#include "platform/result.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <functional>
+
+namespace pf {
+
+// Attributes for findFirst.
+enum FindAttributes : int { FindPlainFiles = 0, FindFolders = 16 };
+
+enum class CopyMode {
+    Replace,    // an existing destination is replaced (only when the user chose so)
+    NoReplace,  // fails with ErrFileExists when the destination exists at the rename
+};
+
+// Called between chunks of a copy with the bytes done so far.
+using CopyProgress = std::function<void(qint64 done, qint64 total)>;
+
+struct FileFailure {
+    QString path;  // program path of the file
+    PlatformError error;
+};
+
+// A plain file: regular, not a link, not hidden (a name starting with '.', or
+// the FAT hidden mark), not a system file (the FAT system mark).
+bool matchesPattern(const QString &name, const QString &pattern);
+
+class FileSystem {
+public:
+    explicit FileSystem(DriveMap drives);
+    virtual ~FileSystem();
+
+    const DriveMap &drives() const { return m_drives; }
+    DriveMap &drives() { return m_drives; }
+
+    // Selecting a drive fails with 68 when it holds no readable medium.
+    virtual Status selectDrive(QChar letter);
+
+    // Name (without folder) of the first plain file matching the pattern;
+    // with FindFolders and a path ending in '\', "." when the folder exists
+    // (empty text when it does not). Errors: 68 on a drive that is not ready.
+    virtual Result<QString> findFirst(const QString &pattern, int attributes);
+
+    // The folder existence test: a folder path ending in '\' exists when a
+    // listing of it, folders included, yields an entry.
+    Result<bool> folderExists(const QString &folder);
+
+    // A plain file of exactly this path exists.
+    bool fileExists(const QString &path);
+
+    // The files of one folder whose names match the pattern, sorted by name
+    // without regard to case. Plain files only, unless admitHiddenSystem.
+    virtual Result<QStringList> listFiles(const QString &folder, const QString &pattern, bool admitHiddenSystem = false);
+
+    // Copies through a temporary name in the destination folder, renamed into
+    // place when complete; keeps the source's modification time. A failed
+    // copy leaves no partial file and the existing destination intact.
+    virtual Status copyFile(const QString &source, const QString &destination, CopyMode mode,
+                            const CopyProgress &progress = {});
+
+    // Deletes every plain file that matches the pattern (never a folder, never
+    // through a link). Returns the files that could not be deleted.
+    virtual Result<QList<FileFailure>> deleteFiles(const QString &pattern);
+
+    // Deletes one file (not a folder; a link is removed itself, never followed).
+    virtual Status deleteFile(const QString &path);
+
+    // Clears read-only, and the FAT hidden, system and archive marks where
+    // the file system has them.
+    virtual Status setAttributesNormal(const QString &path);
+
+    // Creates one folder level; the parent must exist.
+    virtual Status makeFolder(const QString &path);
+
+    virtual Result<qint64> fileLength(const QString &path);
+    virtual Result<QDateTime> fileDate(const QString &path);  // local time
+
+    // Host path of a program path (fails with 68 when the drive is not ready).
+    Result<QString> hostPath(const QString &path) const { return m_drives.toHost(path); }
+
+protected:
+    DriveMap m_drives;
+};
+
+}  // namespace pf

@@ -1,0 +1,91 @@
+#include "platform/picture.h"
+
+#include <QFile>
+#include <QImageReader>
+
+namespace pf {
+
+QSizeF longestSideFit(float w, float h, float boxWidth, float boxHeight)
+{
+    if (w > h) {
+        const float q = boxWidth / w;
+        const float height = q * h;
+        return QSizeF(boxWidth, height);
+    }
+    const float q = boxHeight / h;
+    const float width = q * w;
+    return QSizeF(width, boxHeight);
+}
+
+namespace {
+
+struct Header {
+    QSize raw;      // as stored
+    QSize natural;  // upright
+    bool turned = false;
+};
+
+Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
+{
+    reader.setAutoTransform(true);
+    const QSize raw = reader.size();
+    if (!raw.isValid() || raw.isEmpty()) {
+        QString why = reader.errorString();
+        if (!QFile::exists(hostPath))
+            return makeError(ErrFileNotFound, QStringLiteral("File not found"), hostPath);
+        return makeError(ErrPathFileAccess, QStringLiteral("Not a picture that can be shown: %1").arg(why), hostPath);
+    }
+    if (qint64(raw.width()) * raw.height() > kMaxPicturePixels)
+        return makeError(ErrPathFileAccess,
+                         QStringLiteral("The picture claims a size of %1 x %2 pixels, too large to show")
+                             .arg(raw.width()).arg(raw.height()),
+                         hostPath);
+    Header h;
+    h.raw = raw;
+    h.turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    h.natural = h.turned ? raw.transposed() : raw;
+    return h;
+}
+
+}  // namespace
+
+Result<QSize> pictureSize(const QString &hostPath)
+{
+    QImageReader reader(hostPath);
+    Result<Header> h = readHeader(reader, hostPath);
+    if (!h)
+        return h.error();
+    return h->natural;
+}
+
+Result<Picture> loadPicture(const QString &hostPath, QSize shownSize)
+{
+    QImageReader reader(hostPath);
+    Result<Header> h = readHeader(reader, hostPath);
+    if (!h)
+        return h.error();
+    if (shownSize.isValid() && !shownSize.isEmpty()
+        && (shownSize.width() < h->natural.width() || shownSize.height() < h->natural.height())) {
+        // Decode at the shown size, keeping the proportions, never larger
+        // than the picture itself. The JPEG reader then decodes at 1/2, 1/4
+        // or 1/8 of the full size before the last smooth step.
+        QSize target = h->natural.scaled(shownSize, Qt::KeepAspectRatioByExpanding).boundedTo(h->natural);
+        target = target.expandedTo(QSize(1, 1));
+        reader.setScaledSize(h->turned ? target.transposed() : target);
+    }
+    QImage image = reader.read();
+    if (image.isNull())
+        return makeError(ErrPathFileAccess, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()),
+                         hostPath);
+    return Picture{std::move(image), h->natural};
+}
+
+Result<Picture> loadPicture(const FileSystem &fs, const QString &programPath, QSize shownSize)
+{
+    Result<QString> host = fs.hostPath(programPath);
+    if (!host)
+        return host.error();
+    return loadPicture(*host, shownSize);
+}
+
+}  // namespace pf

@@ -1,0 +1,51 @@
+#include "platform/result.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace pf {
+
+QString PlatformError::describe() const
+{
+    if (number == ErrNone)
+        return reason;
+    return QStringLiteral("%1 (error %2)").arg(reason).arg(number);
+}
+
+PlatformError errorFromErrno(int err, const QString &path, bool pathPart)
+{
+    int number = ErrPathFileAccess;
+    switch (err) {
+    case ENOENT:
+        number = pathPart ? ErrPathNotFound : ErrFileNotFound;
+        break;
+    case ENOTDIR:
+        number = ErrPathNotFound;
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+        number = ErrPermissionDenied;
+        break;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        number = ErrDiskFull;
+        break;
+    case ENODEV:
+    case ENXIO:
+    case ENOMEDIUM:
+    case EIO:
+        number = ErrDeviceUnavailable;
+        break;
+    case EEXIST:
+        number = ErrFileExists;
+        break;
+    default:
+        break;
+    }
+    return PlatformError{number, QString::fromLocal8Bit(std::strerror(err)), path};
+}
+
+}  // namespace pf

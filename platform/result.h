@@ -1,0 +1,77 @@
+#pragma once
+// Outcome of a fallible platform operation: a value, or the platform error
+// number with a readable reason.
+
+#include <QString>
+#include <optional>
+#include <utility>
+
+namespace pf {
+
+// Platform error numbers, as the program's messages and callers know them.
+enum ErrorNumber : int {
+    ErrNone = 0,
+    ErrFileNotFound = 53,
+    ErrDiskFull = 61,
+    ErrPermissionDenied = 70,
+    ErrPathFileAccess = 75,
+    ErrPathNotFound = 76,
+    ErrDeviceUnavailable = 68,
+    ErrFileExists = 58,
+};
+
+struct PlatformError {
+    int number = ErrNone;
+    QString reason;  // readable, e.g. "No space left on device"
+    QString path;    // the path the operation was given, in the program's form
+
+    // "reason" or "reason (number)" for message boxes.
+    QString describe() const;
+};
+
+// Maps an errno value onto the platform error numbers.
+PlatformError errorFromErrno(int err, const QString &path, bool pathPart = false);
+
+template <typename T>
+class Result {
+public:
+    Result(T value) : m_value(std::move(value)) {}
+    Result(PlatformError error) : m_error(std::move(error)) {}
+
+    bool ok() const { return m_value.has_value(); }
+    explicit operator bool() const { return ok(); }
+    const T &value() const { return *m_value; }
+    T &value() { return *m_value; }
+    const T &operator*() const { return *m_value; }
+    const T *operator->() const { return &*m_value; }
+    T valueOr(T other) const { return m_value ? *m_value : std::move(other); }
+    const PlatformError &error() const { return m_error; }
+
+private:
+    std::optional<T> m_value;
+    PlatformError m_error;
+};
+
+template <>
+class Result<void> {
+public:
+    Result() = default;
+    Result(PlatformError error) : m_failed(true), m_error(std::move(error)) {}
+
+    bool ok() const { return !m_failed; }
+    explicit operator bool() const { return ok(); }
+    const PlatformError &error() const { return m_error; }
+
+private:
+    bool m_failed = false;
+    PlatformError m_error;
+};
+
+using Status = Result<void>;
+
+inline PlatformError makeError(int number, QString reason, QString path = {})
+{
+    return PlatformError{number, std::move(reason), std::move(path)};
+}
+
+}  // namespace pf

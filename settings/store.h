@@ -1,0 +1,56 @@
+#pragma once
+// The four stored settings, their text forms and the rules that load them.
+
+#include "platform/settingsio.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace settings {
+
+inline const QString kSection = QStringLiteral("Settings");
+inline const QString kImageFolder = QStringLiteral("Image Folder");
+inline const QString kVideoFolder = QStringLiteral("Video Folder");
+inline const QString kRename = QStringLiteral("Rename");
+inline const QString kSplashScreen = QStringLiteral("Splash Screen");
+inline const QString kDefaultFolder = QStringLiteral("C:\\");
+
+// Reads and writes the "Settings" section; a missing key reads as "".
+class Store {
+public:
+    explicit Store(pf::SettingsIo &io) : m_io(io) {}
+    QString read(const QString &key) const { return m_io.read(kSection, key); }
+    void write(const QString &key, const QString &text) { m_io.write(kSection, key, text); }
+
+private:
+    pf::SettingsIo &m_io;
+};
+
+// The text a folder box shows for a stored folder: the stored text, or "C:\".
+inline QString folderBoxText(const QString &stored) { return stored.isEmpty() ? kDefaultFolder : stored; }
+
+// A folder value as the program uses it: ending in exactly the one '\' that
+// this adds or keeps.
+inline QString withBackslash(const QString &text)
+{
+    return text.endsWith(QLatin1Char('\\')) ? text : text + QLatin1Char('\\');
+}
+
+// Whether "Keep original  filenames" is ticked for a stored "Rename"; nothing
+// when the box is left as it is. An empty value ticks it at start-up only.
+inline std::optional<bool> keepNamesTick(const QString &storedRename, bool atStartup)
+{
+    if (storedRename == QLatin1String("True"))
+        return false;
+    if (storedRename == QLatin1String("False"))
+        return true;
+    if (storedRename.isEmpty() && atStartup)
+        return true;
+    return std::nullopt;
+}
+
+// The splash shows unless the stored text is exactly "False".
+inline bool showSplash(const QString &storedSplash) { return storedSplash != QLatin1String("False"); }
+
+}  // namespace settings

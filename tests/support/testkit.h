@@ -1,0 +1,112 @@
+#pragma once
+// What the tests share: temporary drives, a temporary settings location, a
+// prompt that answers from a script, and helpers to make files.
+
+#include "app/frmmain.h"
+#include "platform/services.h"
+#include "transfer/module1.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QList>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace testkit {
+
+// One message box as the program showed it.
+struct ShownBox {
+    QString text;
+    int buttons;
+    QString title;
+};
+
+// Answers message boxes from a queue (then with `fallback`), and modal
+// windows through a handler that may click their buttons.
+class ScriptedPrompt : public pf::Prompt {
+public:
+    QList<ShownBox> boxes;
+    QList<int> answers;
+    int fallback = pf::AnsOk;
+    QStringList modals;  // objectName of every modal window shown
+    std::function<void(QDialog &)> onModal;
+
+    int messageBox(const QString &text, int buttons, const QString &title) override;
+    using pf::Prompt::messageBox;
+    void showModal(QDialog &dialog) override;
+
+    QStringList titles() const;
+    QStringList texts() const;
+};
+
+// A drive is a temporary folder.
+class Drives {
+public:
+    Drives();
+    // The host folder of a letter, made on first use.
+    QString root(QChar letter);
+    pf::DriveMap map() const { return m_map; }
+    void unmap(QChar letter) { m_map.removeDrive(letter); }
+    // Points a letter at a folder that does not exist (a drive not ready).
+    void makeNotReady(QChar letter);
+
+private:
+    QTemporaryDir m_dir;
+    pf::DriveMap m_map;
+};
+
+// Services, shared state and (on demand) a main window over temporary drives.
+class Rig {
+public:
+    Rig();
+    ~Rig();
+    Drives drives;
+    ScriptedPrompt prompt;
+    std::unique_ptr<pf::Services> services;
+    Module1 shared;
+    std::unique_ptr<frmMain> window;
+
+    // Builds the services again from the drives' current map.
+    void rebuildServices(std::unique_ptr<pf::FileSystem> fs = {});
+    // A main window, loaded (Form_Load) with the splash switched off unless
+    // the store says otherwise.
+    frmMain &openMain(bool runLoad = true);
+    QString a() { return drives.root(QLatin1Char('A')); }
+    QString c() { return drives.root(QLatin1Char('C')); }
+};
+
+// Settings: the store lives in a temporary folder for the whole test run.
+void clearSettings();
+QString storedSetting(const QString &key);
+void storeSetting(const QString &key, const QString &value);
+
+// Files
+void writeFile(const QString &path, const QByteArray &content, const QDateTime &modified = QDateTime());
+QByteArray readFile(const QString &path);
+void makeJpeg(const QString &path, int width, int height, const QDateTime &modified = QDateTime(),
+              QColor colour = Qt::darkCyan);
+QStringList entries(const QString &folder);  // every name in a folder, sorted, hidden ones too
+
+// Finds a child by objectName or fails the test.
+template <typename T>
+T *child(QObject *parent, const QString &name)
+{
+    T *w = parent->findChild<T *>(name);
+    if (!w)
+        qFatal("no child named %s", qPrintable(name));
+    return w;
+}
+
+int runTests(QObject *test, int argc, char **argv);
+
+}  // namespace testkit
+
+#define PIXFERRY_TEST_MAIN(TestClass)                                   \
+    int main(int argc, char **argv)                                     \
+    {                                                                   \
+        TestClass test;                                                 \
+        return testkit::runTests(&test, argc, argv);                    \
+    }

@@ -1,0 +1,102 @@
+// The diskette in drive A:: the probe, the prompt that waits for a usable
+// diskette, the refresh of the working lists, and Check Disk.
+
+#include "app/frmmain.h"
+#include "platform/twips_ui.h"
+
+namespace {
+const QString kNoFloppy = QStringLiteral("No Floppy");
+const QString kNoImages = QStringLiteral("No Images");
+}  // namespace
+
+// "No Floppy" when drive A: cannot be selected, "No Images" when its root
+// holds neither a picture nor a movie clip, else the empty text (also after
+// any other failure).
+QString frmMain::chkDrive()
+{
+    QString result;
+    if (pf::Status s = Drive1.setDrive(QStringLiteral("a:")); !s) {
+        if (s.error().number == pf::ErrDeviceUnavailable)
+            result = kNoFloppy;
+        return result;
+    }
+    bool found = true;
+    pf::Result<QString> mpg = m_svc.fs->findFirst(QStringLiteral("a:\\*.mpg"), pf::FindPlainFiles);
+    if (!mpg)
+        return mpg.error().number == pf::ErrDeviceUnavailable ? kNoFloppy : result;
+    pf::Result<QString> jpg = m_svc.fs->findFirst(QStringLiteral("a:\\*.jpg"), pf::FindPlainFiles);
+    if (!jpg)
+        return jpg.error().number == pf::ErrDeviceUnavailable ? kNoFloppy : result;
+    if (mpg->isEmpty() && jpg->isEmpty())
+        found = false;
+    if (!found)
+        result = kNoImages;
+    return result;
+}
+
+bool frmMain::openDiskette()
+{
+    QString probe = chkDrive();
+    for (;;) {
+        // Ask until the diskette is usable; each new probe picks the next box.
+        while (!probe.isEmpty()) {
+            int answer = pf::AnsCancel;
+            if (probe == kNoImages)
+                answer = m_svc.prompt->messageBox(
+                    QStringLiteral("The inserted disk does not contain any image files or video clips.  "
+                                   "Please insert a disk with images or video clips."),
+                    pf::MbOkCancel, QStringLiteral("No Images!"));
+            else
+                answer = m_svc.prompt->messageBox(QStringLiteral("Please insert a disk with images or video clips."),
+                                                  pf::MbOkCancel, QStringLiteral("No Disk!"));
+            if (answer != pf::AnsOk)
+                return false;
+            probe = chkDrive();
+        }
+        Dir1.setPath(Drive1.drive());
+        if (refreshFileLists())
+            return true;
+        // The drive failed after the probe said usable (diskette taken out,
+        // or selectable but not listable): ask as for a missing diskette.
+        probe = kNoFloppy;
+    }
+}
+
+void frmMain::Dir1_Change() { refreshFileLists(); }
+
+pf::Status frmMain::refreshFileLists()
+{
+    pf::Result<QString> jpg = m_svc.fs->findFirst(QStringLiteral("a:\\*.jpg"), pf::FindPlainFiles);
+    Command15->setEnabled(jpg.ok() && !jpg->isEmpty());
+
+    pf::FileList *lists[3] = {&File1, &File2, &File3};
+    for (pf::FileList *l : lists)
+        l->setPath(Dir1.path());
+    for (pf::FileList *l : lists)
+        if (pf::Status s = l->refresh(); !s)
+            return s;
+
+    QString folder = File1.path();
+    if (!folder.endsWith(QLatin1Char('\\')))
+        folder += QLatin1Char('\\');
+    m_m1.sourcePath = folder;
+
+    Label3[0]->setText(QString::number(File1.listCount()));
+    Label3[1]->setText(QString::number(File2.listCount()));
+    pf::repaintNow(Label3[0]);
+    pf::repaintNow(Label3[1]);
+    return {};
+}
+
+void frmMain::Command12_Click()
+{
+    BusyScope busy(*this);
+    Command15->setEnabled(true);
+    if (!openDiskette()) {
+        SSTab1->setFocus();
+        return;
+    }
+    setStatus(0, QStringLiteral("Status: Disk Check Complete"));
+    Timer2->start();
+    SSTab1->setFocus();
+}
