@@ -100,6 +100,24 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // --- Copy operation: members of its own (keep to this block)
+
+    // --- end of copy operation block
+
+
+
+    // --- Options tab: members of its own (keep to this block)
+
+    // --- end of options tab block
+
+
+
+    // --- Preview: members of its own (keep to this block)
+
+    // --- end of preview block
+
+
+
     void buildCopyTab(QWidget *page);
     void buildOptionsTab(QWidget *page);
     void buildAboutTab(QWidget *page);

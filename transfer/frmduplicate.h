@@ -1,0 +1,55 @@
+#pragma once
+// The clash dialog: the image being copied and the existing image, each
+// scaled with its name, size and date, and six ways on.
+
+#include "platform/services.h"
+#include "transfer/module1.h"
+
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+class frmDuplicate : public QDialog {
+    Q_OBJECT
+public:
+    // Reads srcFile, newName and destFile from `shared` and fills itself.
+    // `mainWindow` is repainted by "Re&place All".
+    frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mainWindow = nullptr);
+
+    QLabel *Label1;       // "Image already exists!"
+    QLabel *Label2;       // "Image being copied:"
+    QFrame *Picture1;     // frame of the incoming picture
+    QLabel *Image1;       // the incoming picture
+    QLabel *Label3[6];    // "Filename:", "File size:", "Date && Time:" (0-2 incoming, 5-3 existing)
+    QLabel *Label4[6];    // their values
+    QLabel *Label5;       // "Existing Image:"
+    QFrame *Picture2;     // frame of the existing picture
+    QLabel *Image3;       // the existing picture
+    QLabel *Label6;       // "What would you like to do?"
+    QPushButton *OKButton;     // "Repla&ce Existing Image"
+    QPushButton *Command1;     // "Rena&me Image to be copied"
+    QPushButton *Command2;     // "&Skip this image"
+    QPushButton *Command3;     // "Re&place All"
+    QPushButton *Command4;     // "Re&name All"
+    QPushButton *CancelButton; // "&Cancel"
+
+    void OKButton_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void CancelButton_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override {}  // Esc does nothing
+
+private:
+    void decide(const QString &action);
+
+    pf::Services &m_svc;
+    Module1 &m_m1;
+    QWidget *m_main;
+    bool m_decided = false;
+};
