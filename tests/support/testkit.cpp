@@ -17,6 +17,8 @@ namespace testkit {
 int ScriptedPrompt::messageBox(const QString &text, int buttons, const QString &title)
 {
     boxes.append({text, buttons, title});
+    if (onBox)
+        onBox(boxes.last());
     return answers.isEmpty() ? fallback : answers.takeFirst();
 }
 

@@ -33,6 +33,7 @@ public:
     int fallback = pf::AnsOk;
     QStringList modals;  // objectName of every modal window shown
     std::function<void(QDialog &)> onModal;
+    std::function<void(const ShownBox &)> onBox;  // runs before the answer is taken
 
     int messageBox(const QString &text, int buttons, const QString &title) override;
     using pf::Prompt::messageBox;
