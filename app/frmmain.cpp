@@ -2,6 +2,7 @@
 
 #include "app/frmsplash.h"
 #include "platform/twips_ui.h"
+#include "platform/wrapcheckbox_ui.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -113,8 +114,10 @@ void frmMain::buildCopyTab(QWidget *page)
     placeTw(Label2[0], 360, 0, 2892, 252);
     Label2[1] = named(new QLabel(Frame2), QStringLiteral("Label2(1)"));
     placeTw(Label2[1], 360, 240, 2892, 252);
-    for (QLabel *l : Label2)
+    for (QLabel *l : Label2) {
         l->setTextFormat(Qt::PlainText);
+        l->setAutoFillBackground(true);  // opaque, over the frame's line
+    }
 
     Timer2 = named(new QTimer(Frame1), QStringLiteral("Timer2"));
     Timer2->setInterval(5000);
@@ -168,7 +171,7 @@ void frmMain::buildAboutTab(QWidget *page)
         placeTw(*labels[i], 360, 1320 + 252 * i, 2292, 252);
     }
 
-    Check2 = named(new QCheckBox(QStringLiteral("Show Splash Screen at Startup"), page), QStringLiteral("Check2"));
+    Check2 = named(new pf::WrapCheckBox(QStringLiteral("Show Splash Screen at Startup"), page), QStringLiteral("Check2"));
     placeTw(Check2, 2760, 1680, 1575, 615);
     connect(Check2, &QCheckBox::toggled, this, &frmMain::Check2_Click);
 }

@@ -4,10 +4,15 @@
 #include <QFont>
 #include <QIcon>
 
+// The pictures are compiled into the widget library; a static library's
+// resources are registered by hand.
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
 namespace pf {
 
 void applyProgramLook(QApplication &app)
 {
+    initResources();
     QCoreApplication::setOrganizationName(QStringLiteral("Pixferry"));
     QCoreApplication::setApplicationName(QStringLiteral("Pixferry"));
     QGuiApplication::setApplicationDisplayName(QString());
@@ -17,6 +22,12 @@ void applyProgramLook(QApplication &app)
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
     app.setFont(font);
+    // Frames drawn with their line through the middle of the caption, the
+    // caption sitting on the line, and children placed from the frame's own
+    // top-left corner.
+    app.setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; top: 0px; }"));
 }
 
 }  // namespace pf

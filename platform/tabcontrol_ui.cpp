@@ -1,8 +1,6 @@
 #include "platform/tabcontrol_ui.h"
 
 #include <QPainter>
-#include <QStyleOptionTabWidgetFrame>
-#include <QStylePainter>
 
 namespace pf {
 
@@ -54,15 +52,18 @@ void TabControl::focusInEvent(QFocusEvent *e) { QWidget::focusInEvent(e); }
 
 void TabControl::paintEvent(QPaintEvent *)
 {
-    QStylePainter p(this);
-    QStyleOptionTabWidgetFrame opt;
-    opt.initFrom(this);
+    // A plain panel in the window's colour, so that opaque labels on the
+    // pages blend in, framed like a raised panel.
+    QPainter p(this);
     const int barHeight = m_bar->sizeHint().height();
-    opt.rect = QRect(0, barHeight - 1, width(), height() - barHeight + 1);
-    opt.shape = QTabBar::RoundedNorth;
-    opt.tabBarSize = m_bar->sizeHint();
-    opt.tabBarRect = m_bar->geometry();
-    p.drawPrimitive(QStyle::PE_FrameTabWidget, opt);
+    const QRect panel(0, barHeight - 1, width(), height() - barHeight + 1);
+    p.fillRect(panel, palette().window());
+    p.setPen(palette().color(QPalette::Light));
+    p.drawLine(panel.topLeft(), panel.bottomLeft());
+    p.drawLine(panel.topLeft(), panel.topRight());
+    p.setPen(palette().color(QPalette::Dark));
+    p.drawLine(panel.bottomLeft(), panel.bottomRight());
+    p.drawLine(panel.topRight(), panel.bottomRight());
 }
 
 }  // namespace pf
