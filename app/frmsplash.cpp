@@ -2,6 +2,7 @@
 
 #include "platform/twips_ui.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 
 frmSplash::frmSplash(QWidget *parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
@@ -44,8 +45,19 @@ frmSplash::frmSplash(QWidget *parent) : QDialog(parent, Qt::SplashScreen | Qt::F
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(3000);
     Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &QDialog::accept);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        m_timeUp = true;
+        accept();
+    });
     Timer1->start();
+}
+
+void frmSplash::closeEvent(QCloseEvent *e)
+{
+    if (m_timeUp)
+        QDialog::closeEvent(e);
+    else
+        e->ignore();
 }
 
 void frmSplash::showEvent(QShowEvent *e)

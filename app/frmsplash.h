@@ -19,4 +19,8 @@ protected:
     void keyPressEvent(QKeyEvent *) override {}  // keys do not close it
     void reject() override {}                    // nor does Esc
     void showEvent(QShowEvent *) override;
+    void closeEvent(QCloseEvent *) override;  // only the timer closes it
+
+private:
+    bool m_timeUp = false;
 };

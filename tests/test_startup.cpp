@@ -1,6 +1,7 @@
 // Start-up from the settings store, the folder warnings, the keys, the
 // status reset and Exit.
 
+#include "app/frmsplash.h"
 #include "tests/support/testkit.h"
 
 #include <QDir>
@@ -151,6 +152,26 @@ private Q_SLOTS:
         QTest::mouseClick(w2.Command6, Qt::LeftButton);
         QVERIFY(!w2.isVisible());
         QVERIFY(again.prompt.boxes.isEmpty());
+    }
+
+    void splashClosesOnlyByItsTimer()
+    {
+        frmSplash splash;
+        QCOMPARE(splash.size(), QSize(541, 327));
+        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(splash.Timer1->interval(), 3000);
+        QVERIFY(splash.Timer1->isActive());
+        QCOMPARE(splash.Label1->text(), QStringLiteral("Version 1.0"));
+        QVERIFY(!splash.Image1->pixmap().isNull());
+        splash.show();
+        QTest::keyClick(&splash, Qt::Key_Escape);
+        QTest::keyClick(&splash, Qt::Key_Return);
+        QTest::mouseClick(splash.Image1, Qt::LeftButton);
+        splash.close();
+        QVERIFY(splash.isVisible());
+        // Its own tick closes it (here sooner than the real 3000 ms).
+        splash.Timer1->start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 2000);
     }
 
     void layoutAndCaptions()
