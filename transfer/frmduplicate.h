@@ -42,11 +42,15 @@ public:
     void CancelButton_Click();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void reject() override {}  // Esc does nothing
 
 private:
     void decide(const QString &action);
+    // One picture in its frame, fitted; its name, size and date beside it.
+    void showPicture(const QString &path, QFrame *frame, QLabel *image);
+    void showFacts(const QString &path, QLabel *name, QLabel *size, QLabel *date);
 
     pf::Services &m_svc;
     Module1 &m_m1;
