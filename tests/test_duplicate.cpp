@@ -301,6 +301,8 @@ private Q_SLOTS:
         QWidget mainWindow;
         mainWindow.setObjectName(QStringLiteral("mainWindow"));
         mainWindow.resize(200, 100);
+        const QRect screenArea = mainWindow.screen()->availableGeometry();
+        mainWindow.move(screenArea.center() - QPoint(100, 50));
         mainWindow.show();
         QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
         for (const Way &way : ways) {
@@ -324,8 +326,11 @@ private Q_SLOTS:
         makeJpeg(clash.incoming, 64, 48);
         makeJpeg(clash.existing, 64, 48);
         clash.rig.shared.dupAction = QStringLiteral("Copy");
+        // Over a main window in the screen's corner the dialog stays on the screen.
+        mainWindow.move(screenArea.topLeft());
         frmDuplicate dlg(*clash.rig.services, clash.rig.shared, &mainWindow);
         open(dlg);
+        QVERIFY(screenArea.contains(dlg.frameGeometry()));
         QVERIFY(dlg.close());
         QVERIFY(!dlg.isVisible());
         QCOMPARE(clash.rig.shared.dupAction, QStringLiteral("Exit"));

@@ -8,6 +8,8 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <future>
+#include <system_error>
 
 namespace {
 
@@ -20,6 +22,59 @@ QSize fittedSize(QSize natural)
     const QSizeF twips = pf::longestSideFit(float(natural.width()), float(natural.height()), kPictureBox, kPictureBox);
     // A sliver of a picture still shows as at least one pixel.
     return QSize(std::max(1, pf::tw(twips.width())), std::max(1, pf::tw(twips.height())));
+}
+
+// A picture to show: the file, and its size on screen once fitted (empty
+// when the file is no picture or has no width or height).
+struct Planned {
+    QString host;
+    QSize shown;   // logical pixels
+    QSize device;  // pixels to decode
+};
+
+Planned plan(const pf::FileSystem &fs, const QString &path, qreal ratio)
+{
+    Planned p;
+    pf::Result<QString> host = fs.hostPath(path);
+    if (!host)
+        return p;
+    pf::Result<QSize> natural = pf::pictureSize(*host);
+    if (!natural || natural->isEmpty())
+        return p;
+    p.host = *host;
+    p.shown = fittedSize(*natural);
+    p.device = (QSizeF(p.shown) * ratio).toSize().expandedTo(QSize(1, 1));
+    return p;
+}
+
+// The picture at exactly its device size, or a null image.
+QImage decode(const Planned &p)
+{
+    if (p.shown.isEmpty())
+        return QImage();
+    pf::Result<pf::Picture> picture = pf::loadPicture(p.host, p.device);
+    if (!picture || picture->image.isNull())
+        return QImage();
+    if (picture->image.size() == p.device)
+        return picture->image;
+    return picture->image.scaled(p.device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// Sizes the frame and the picture to the decoded picture. A picture that
+// could not be had leaves the frame empty at its starting size.
+void place(const Planned &p, const QImage &picture, QFrame *frame, QLabel *image, qreal ratio)
+{
+    if (picture.isNull())
+        return;
+    image->resize(p.shown);
+    frame->resize(p.shown);
+    // What lies under the frame's line is cut off.
+    const QRect inner = image->contentsRect();
+    if (inner.isEmpty())
+        return;
+    QPixmap pixmap = QPixmap::fromImage(picture.copy(QRect(inner.topLeft() * ratio, (QSizeF(inner.size()) * ratio).toSize())));
+    pixmap.setDevicePixelRatio(ratio);
+    image->setPixmap(pixmap);
 }
 
 QLabel *label(QWidget *parent, const QString &name, const QString &text, double l, double t, double w, double h)
@@ -112,45 +167,29 @@ frmDuplicate::frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mai
     // Filling: the image being copied, then the existing one. The natural
     // size comes from the picture loader (read from the header, after the
     // EXIF turn), so no hidden measuring image is needed.
-    showPicture(m_m1.srcFile, Picture1, Image1);
+    showPictures();
     showFacts(m_m1.srcFile, Label4[0], Label4[1], Label4[2]);
-    showPicture(m_m1.destFile, Picture2, Image3);
     showFacts(m_m1.destFile, Label4[5], Label4[4], Label4[3]);
 
     OKButton->setFocus();
 }
 
-// Sizes the frame and the picture by the longest-side fit and decodes the
-// picture at the size it is shown. A file that is no picture, or a picture
-// without width or height, leaves the frame empty at its starting size.
-void frmDuplicate::showPicture(const QString &path, QFrame *frame, QLabel *image)
+// Fits both pictures and decodes each at the size it is shown. The two
+// decodes are independent: the existing picture is decoded on a helper thread
+// while this one decodes the incoming picture.
+void frmDuplicate::showPictures()
 {
-    pf::Result<QString> host = m_svc.fs->hostPath(path);
-    if (!host)
-        return;
-    pf::Result<QSize> natural = pf::pictureSize(*host);
-    if (!natural || natural->isEmpty())
-        return;
-    const QSize shown = fittedSize(*natural);
     const qreal ratio = devicePixelRatioF();
-    const QSize device = (QSizeF(shown) * ratio).toSize().expandedTo(QSize(1, 1));
-    pf::Result<pf::Picture> picture = pf::loadPicture(*host, device);
-    if (!picture || picture->image.isNull())
-        return;
-
-    image->resize(shown);
-    frame->resize(shown);
-    // Stretch to the shown size, then cut the margin ring off.
-    const QImage full = picture->image.size() == device
-                            ? picture->image
-                            : picture->image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QRect inner = image->contentsRect();
-    if (inner.isEmpty())
-        return;
-    const QRect cut(inner.topLeft() * ratio, (QSizeF(inner.size()) * ratio).toSize());
-    QPixmap pixmap = QPixmap::fromImage(full.copy(cut));
-    pixmap.setDevicePixelRatio(ratio);
-    image->setPixmap(pixmap);
+    const Planned incoming = plan(*m_svc.fs, m_m1.srcFile, ratio);
+    const Planned existing = plan(*m_svc.fs, m_m1.destFile, ratio);
+    std::future<QImage> second;
+    try {
+        second = std::async(std::launch::async, decode, existing);
+    } catch (const std::system_error &) {
+        // No thread to be had: one after the other.
+    }
+    place(incoming, decode(incoming), Picture1, Image1, ratio);
+    place(existing, second.valid() ? second.get() : decode(existing), Picture2, Image3, ratio);
 }
 
 // The name the image would be stored under, the file's length in bytes and

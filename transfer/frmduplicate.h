@@ -48,8 +48,8 @@ protected:
 
 private:
     void decide(const QString &action);
-    // One picture in its frame, fitted; its name, size and date beside it.
-    void showPicture(const QString &path, QFrame *frame, QLabel *image);
+    // Both pictures in their frames, fitted; each file's name, size and date.
+    void showPictures();
     void showFacts(const QString &path, QLabel *name, QLabel *size, QLabel *date);
 
     pf::Services &m_svc;
