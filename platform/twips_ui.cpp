@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace pf {
 
 QString labelText(const QString &caption)
@@ -25,20 +27,20 @@ QString labelText(const QString &caption)
 
 void centreOver(QWidget *window, const QWidget *owner)
 {
-    QRect area;
-    if (owner && owner->isVisible()) {
-        area = owner->frameGeometry();
-    } else {
-        QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-        if (!screen)
-            return;
-        area = screen->availableGeometry();
-    }
+    QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect screenArea = screen->availableGeometry();
+    const QRect area = owner && owner->isVisible() ? owner->frameGeometry() : screenArea;
     QRect frame = window->frameGeometry();
     // Before the first show the frame is not known yet: centre the client area.
     if (!window->isVisible())
         frame = QRect(QPoint(0, 0), window->size());
-    window->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    frame.moveCenter(area.center());
+    // A window larger than a small owner near the edge stays on the screen.
+    frame.moveLeft(std::max(screenArea.left(), std::min(frame.left(), screenArea.right() + 1 - frame.width())));
+    frame.moveTop(std::max(screenArea.top(), std::min(frame.top(), screenArea.bottom() + 1 - frame.height())));
+    window->move(frame.topLeft());
 }
 
 void repaintNow(QWidget *w)

@@ -1,21 +1,145 @@
 #include "transfer/frmduplicate.h"
 
+#include "platform/picture.h"
 #include "platform/twips_ui.h"
+#include "transfer/datetext.h"
 
 #include <QCloseEvent>
+#include <QPixmap>
+
+#include <algorithm>
+#include <future>
+#include <system_error>
+
+namespace {
+
+// The square every picture is fitted into, and the frames' size at the start.
+constexpr float kPictureBox = 1092.0f;
+
+// Pixel size of a picture fitted into the box by its longest side.
+QSize fittedSize(QSize natural)
+{
+    const QSizeF twips = pf::longestSideFit(float(natural.width()), float(natural.height()), kPictureBox, kPictureBox);
+    // A sliver of a picture still shows as at least one pixel.
+    return QSize(std::max(1, pf::tw(twips.width())), std::max(1, pf::tw(twips.height())));
+}
+
+// A picture to show: the file, and its size on screen once fitted (empty
+// when the file is no picture or has no width or height).
+struct Planned {
+    QString host;
+    QSize shown;   // logical pixels
+    QSize device;  // pixels to decode
+};
+
+Planned plan(const pf::FileSystem &fs, const QString &path, qreal ratio)
+{
+    Planned p;
+    pf::Result<QString> host = fs.hostPath(path);
+    if (!host)
+        return p;
+    pf::Result<QSize> natural = pf::pictureSize(*host);
+    if (!natural || natural->isEmpty())
+        return p;
+    p.host = *host;
+    p.shown = fittedSize(*natural);
+    p.device = (QSizeF(p.shown) * ratio).toSize().expandedTo(QSize(1, 1));
+    return p;
+}
+
+// The picture at exactly its device size, or a null image.
+QImage decode(const Planned &p)
+{
+    if (p.shown.isEmpty())
+        return QImage();
+    pf::Result<pf::Picture> picture = pf::loadPicture(p.host, p.device);
+    if (!picture || picture->image.isNull())
+        return QImage();
+    if (picture->image.size() == p.device)
+        return picture->image;
+    return picture->image.scaled(p.device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// Sizes the frame and the picture to the decoded picture. A picture that
+// could not be had leaves the frame empty at its starting size.
+void place(const Planned &p, const QImage &picture, QFrame *frame, QLabel *image, qreal ratio)
+{
+    if (picture.isNull())
+        return;
+    image->resize(p.shown);
+    frame->resize(p.shown);
+    // What lies under the frame's line is cut off.
+    const QRect inner = image->contentsRect();
+    if (inner.isEmpty())
+        return;
+    QPixmap pixmap = QPixmap::fromImage(picture.copy(QRect(inner.topLeft() * ratio, (QSizeF(inner.size()) * ratio).toSize())));
+    pixmap.setDevicePixelRatio(ratio);
+    image->setPixmap(pixmap);
+}
+
+QLabel *label(QWidget *parent, const QString &name, const QString &text, double l, double t, double w, double h)
+{
+    auto *lbl = new QLabel(text, parent);
+    lbl->setObjectName(name);
+    lbl->setTextFormat(Qt::PlainText);
+    pf::placeTw(lbl, l, t, w, h);
+    return lbl;
+}
+
+}  // namespace
 
 frmDuplicate::frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mainWindow)
-    : QDialog(nullptr), m_svc(services), m_m1(shared), m_main(mainWindow)
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                           | Qt::MSWindowsFixedSizeDialogHint),
+      m_svc(services), m_m1(shared), m_main(mainWindow)
 {
     setObjectName(QStringLiteral("frmDuplicate"));
     setWindowTitle(QStringLiteral("Image Already Exists!!"));
     setModal(true);
     setFixedSize(pf::tw(7335), pf::tw(5520));
 
+    Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Image already exists!"), 240, 120, 5172, 252);
+    Label2 = label(this, QStringLiteral("Label2"), QStringLiteral("Image being copied:"), 720, 600, 2292, 252);
+    Label5 = label(this, QStringLiteral("Label5"), QStringLiteral("Existing Image:"), 720, 2520, 3492, 252);
+    Label6 = label(this, QStringLiteral("Label6"), QStringLiteral("What would you like to do?"), 720, 4200, 4332, 252);
+
+    // Name, size and date: 0 to 2 for the image being copied (top to bottom),
+    // 5, 4, 3 for the existing image (top to bottom).
+    const QString captions[3] = {QStringLiteral("Filename:"), QStringLiteral("File size:"),
+                                 QStringLiteral("Date && Time:")};
+    const int rows[6] = {1080, 1320, 1560, 3480, 3240, 3000};
+    for (int i = 0; i < 6; ++i) {
+        const QString caption = pf::labelText(captions[i < 3 ? i : 5 - i]);
+        Label3[i] = label(this, QStringLiteral("Label3(%1)").arg(i), caption, 2040, rows[i], 972, 252);
+        Label4[i] = label(this, QStringLiteral("Label4(%1)").arg(i), QString(), 3120, rows[i], 3132, 252);
+    }
+
+    // The picture boxes: a single-line frame with the picture inside, both
+    // 1092 twips square until a picture sizes them. The picture keeps a
+    // one-pixel margin so the frame stays visible all round; what lies under
+    // the frame is cut off, so the proportions hold.
+    auto pictureBox = [this](QFrame *&frame, QLabel *&image, const QString &frameName, const QString &imageName,
+                             double top) {
+        frame = new QFrame(this);
+        frame->setObjectName(frameName);
+        frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+        frame->setLineWidth(1);
+        pf::placeTw(frame, 720, top, kPictureBox, kPictureBox);
+        image = new QLabel(frame);
+        image->setObjectName(imageName);
+        image->setScaledContents(true);
+        image->setContentsMargins(1, 1, 1, 1);
+        pf::placeTw(image, 0, 0, kPictureBox, kPictureBox);
+    };
+    pictureBox(Picture1, Image1, QStringLiteral("Picture1"), QStringLiteral("Image1"), 960);
+    pictureBox(Picture2, Image3, QStringLiteral("Picture2"), QStringLiteral("Image3"), 2880);
+
     auto button = [this](QPushButton *&b, const char *name, const char *caption, double l, double t, double w, double h) {
         b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
+        // No default button: an auto-default button is the default only while
+        // it has the focus, so Enter presses the focused button.
+        b->setAutoDefault(true);
         b->setDefault(false);
         pf::placeTw(b, l, t, w, h);
     };
@@ -32,13 +156,59 @@ frmDuplicate::frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mai
     connect(Command4, &QPushButton::clicked, this, &frmDuplicate::Command4_Click);
     connect(CancelButton, &QPushButton::clicked, this, &frmDuplicate::CancelButton_Click);
 
-    // The labels, pictures and their filling are laid out below.
-    Label1 = Label2 = Image1 = Label5 = Image3 = Label6 = nullptr;
-    Picture1 = Picture2 = nullptr;
-    for (int i = 0; i < 6; ++i)
-        Label3[i] = Label4[i] = nullptr;
+    // Tab order: Replace, Cancel, then the other four left to right, top to
+    // bottom. Labels and picture boxes take no focus.
+    setTabOrder(OKButton, CancelButton);
+    setTabOrder(CancelButton, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+
+    // Filling: the image being copied, then the existing one. The natural
+    // size comes from the picture loader (read from the header, after the
+    // EXIF turn), so no hidden measuring image is needed.
+    showPictures();
+    showFacts(m_m1.srcFile, Label4[0], Label4[1], Label4[2]);
+    showFacts(m_m1.destFile, Label4[5], Label4[4], Label4[3]);
 
     OKButton->setFocus();
+}
+
+// Fits both pictures and decodes each at the size it is shown. The two
+// decodes are independent: the existing picture is decoded on a helper thread
+// while this one decodes the incoming picture.
+void frmDuplicate::showPictures()
+{
+    const qreal ratio = devicePixelRatioF();
+    const Planned incoming = plan(*m_svc.fs, m_m1.srcFile, ratio);
+    const Planned existing = plan(*m_svc.fs, m_m1.destFile, ratio);
+    std::future<QImage> second;
+    try {
+        second = std::async(std::launch::async, decode, existing);
+    } catch (const std::system_error &) {
+        // No thread to be had: one after the other.
+    }
+    place(incoming, decode(incoming), Picture1, Image1, ratio);
+    place(existing, second.valid() ? second.get() : decode(existing), Picture2, Image3, ratio);
+}
+
+// The name the image would be stored under, the file's length in bytes and
+// its date. A file that cannot be read leaves its size and date empty.
+void frmDuplicate::showFacts(const QString &path, QLabel *name, QLabel *size, QLabel *date)
+{
+    name->setText(m_m1.newName);
+    if (pf::Result<qint64> length = m_svc.fs->fileLength(path))
+        size->setText(QString::number(*length));
+    if (pf::Result<QDateTime> when = m_svc.fs->fileDate(path))
+        date->setText(transfer::generalDate(*when));
+}
+
+void frmDuplicate::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Shown without an owner: over the main window when there is one on
+    // screen, else in the middle of the screen.
+    pf::centreOver(this, m_main);
 }
 
 void frmDuplicate::decide(const QString &action)

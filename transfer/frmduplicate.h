@@ -42,11 +42,15 @@ public:
     void CancelButton_Click();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void reject() override {}  // Esc does nothing
 
 private:
     void decide(const QString &action);
+    // Both pictures in their frames, fitted; each file's name, size and date.
+    void showPictures();
+    void showFacts(const QString &path, QLabel *name, QLabel *size, QLabel *date);
 
     pf::Services &m_svc;
     Module1 &m_m1;
