@@ -177,6 +177,8 @@ pf::Status frmFolderSelect::openFolder(const QString &path)
         m_dir.setPath(before);
         return subFolders.error();
     }
+    // A name with a '\' in it cannot be told apart from two folder levels.
+    subFolders.value().removeIf([](const QString &name) { return name.contains(QLatin1Char('\\')); });
     Dir1->showFolder(m_dir.path(), *subFolders);
     return {};
 }

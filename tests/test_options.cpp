@@ -293,14 +293,14 @@ private Q_SLOTS:
         clearSettings();
         storeSetting(QStringLiteral("Splash Screen"), QStringLiteral("False"));
         Rig rig;
-        for (const char *sub : {"Pics/Holiday", "Pics/Work", ".hidden", "zeta"})
+        for (const char *sub : {"Pics/Holiday", "Pics/Work", ".hidden", "zeta", "back\\slash"})
             QDir(rig.c()).mkpath(QLatin1String(sub));
         frmMain &w = rig.openMain();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-        // Opens at the root of C: with the focus on OK, hidden folders left
-        // out. A double-click opens, a single click only highlights, and OK
+        // Opens at the root of C: with the focus on OK; hidden folders and
+        // names a path cannot hold are left out. A double-click opens, a single click only highlights, and OK
         // hands back the open folder.
         rig.prompt.onModal = [&](QDialog &d) {
             FolderTree *dir = showPicker(d);
