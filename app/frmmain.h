@@ -107,7 +107,8 @@ private:
 
 
     // --- Options tab: members of its own (keep to this block)
-
+    void browseFolder(int index);  // Browse for Text1(index)
+    void saveFolder(int index);    // Save Changes for Text1(index)
     // --- end of options tab block
 
 

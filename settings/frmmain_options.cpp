@@ -1,6 +1,15 @@
 // The Options tab: edit, browse, save, undo, and the question on leaving it.
 
 #include "app/frmmain.h"
+#include "settings/frmfolderselect.h"
+
+namespace {
+
+constexpr int kOptionsTab = 1;
+
+const QString &folderKey(int index) { return index == 0 ? settings::kImageFolder : settings::kVideoFolder; }
+
+}  // namespace
 
 // Any edit makes the tab dirty: Save Changes and Undo Changes are enabled.
 void frmMain::Text1_Change(int /*index*/)
@@ -21,13 +30,103 @@ void frmMain::Check2_Click()
     m_store.write(settings::kSplashScreen, Check2->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
-void frmMain::Command7_Click() {}
-void frmMain::Command9_Click() {}
-void frmMain::Command10_Click() {}
-void frmMain::Command11_Click() {}
+void frmMain::Command7_Click() { browseFolder(0); }
+void frmMain::Command9_Click() { browseFolder(1); }
 
-void frmMain::SSTab1_Click(int /*previousTab*/)
+// The picker's folder goes into the box with one trailing '\' (a drive root
+// such as "C:\" already has it). A cancelled picker leaves the box alone.
+void frmMain::browseFolder(int index)
+{
+    frmFolderSelect picker(m_svc, m_m1, this);
+    m_svc.prompt->showModal(picker);
+    if (m_m1.pickedFolder && !m_m1.pickedFolder->isEmpty())
+        Text1[index]->setText(settings::withBackslash(*m_m1.pickedFolder));
+}
+
+// Save Changes: both folders end in '\', each is stored when it exists or the
+// user has it created, then "Rename"; the tab is clean again and the copy
+// operation gets the new folders.
+void frmMain::Command10_Click()
+{
+    for (QLineEdit *box : Text1)
+        box->setText(settings::withBackslash(box->text()));
+    saveFolder(0);
+    saveFolder(1);
+    m_store.write(settings::kRename, Check1->isChecked() ? QStringLiteral("False") : QStringLiteral("True"));
+
+    // Last: the box changes above enabled both buttons again.
+    Command10->setEnabled(false);
+    Command11->setEnabled(false);
+
+    m_m1.imageFolder = settings::withBackslash(Text1[0]->text());
+    m_m1.videoFolder = settings::withBackslash(Text1[1]->text());
+}
+
+// A folder that is declined, cannot be checked or cannot be created is not
+// stored; its box goes back to the stored folder (or "C:\").
+void frmMain::saveFolder(int index)
+{
+    const QString &key = folderKey(index);
+    const QString folder = Text1[index]->text();
+    auto putBack = [&] { Text1[index]->setText(settings::folderBoxText(m_store.read(key))); };
+    auto refuse = [&](const char *what, const pf::PlatformError &error) {
+        m_svc.prompt->messageBox(folder + QStringLiteral("\r\rThis folder %1: %2.  The previous setting is kept.")
+                                              .arg(QLatin1String(what), error.reason));
+        putBack();
+    };
+
+    const pf::Result<bool> exists = m_svc.fs->folderExists(folder);
+    if (!exists)
+        return refuse("cannot be checked", exists.error());
+    if (!*exists) {
+        const QString question = folder + QStringLiteral("\r\r")
+            + (index == 0 ? QStringLiteral("Image") : QStringLiteral("Video"))
+            + QStringLiteral(" directory specified does not exist.  Create it?  "
+                             "Click \"No\" to set it back to the previous setting.");
+        if (m_svc.prompt->messageBox(question, pf::MbYesNo, QStringLiteral("Create Folder?")) != pf::AnsYes) {
+            putBack();
+            return;
+        }
+        if (const pf::Status made = m_svc.fs->makeFolder(folder); !made)
+            return refuse("could not be created", made.error());
+    }
+    m_store.write(key, folder);
+}
+
+// Undo Changes: the stored values back into the controls; the tab is clean.
+void frmMain::Command11_Click()
+{
+    for (int i = 0; i < 2; ++i)
+        Text1[i]->setText(settings::folderBoxText(m_store.read(folderKey(i))));
+    if (auto tick = settings::keepNamesTick(m_store.read(settings::kRename), /*atStartup=*/false))
+        Check1->setChecked(*tick);
+    Command10->setEnabled(false);
+    Command11->setEnabled(false);
+}
+
+// Runs after the tab in front changed. Bringing a tab to the front from here
+// runs this handler again; those inner runs only set Exit, because the
+// Options tab is then in front or the edits are no longer pending.
+void frmMain::SSTab1_Click(int previousTab)
 {
     // Exit is off while the Options tab is in front.
-    Command6->setEnabled(SSTab1->currentIndex() != 1);
+    Command6->setEnabled(SSTab1->currentIndex() != kOptionsTab);
+
+    if (previousTab != kOptionsTab || !Command10->isEnabled())
+        return;
+    const int chosen = SSTab1->currentIndex();
+    SSTab1->setCurrentIndex(kOptionsTab);  // the user sees the edits while answering
+    switch (m_svc.prompt->messageBox(QStringLiteral("Save Changes?"), pf::MbYesNoCancel)) {
+    case pf::AnsYes:
+        Command10_Click();
+        SSTab1->setCurrentIndex(chosen);
+        break;
+    case pf::AnsNo:
+        Command11_Click();
+        SSTab1->setCurrentIndex(chosen);
+        break;
+    default:
+        SSTab1->setCurrentIndex(kOptionsTab);
+        break;
+    }
 }
