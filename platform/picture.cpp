@@ -1,6 +1,7 @@
 #include "platform/picture.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 namespace pf {
@@ -27,6 +28,13 @@ struct Header {
 
 Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
 {
+    // Only a regular file is read: opening a pipe or a device would wait or
+    // never end.
+    const QFileInfo info(hostPath);
+    if (!info.exists())
+        return makeError(ErrFileNotFound, QStringLiteral("File not found"), hostPath);
+    if (!info.isFile())
+        return makeError(ErrPathFileAccess, QStringLiteral("Not a file"), hostPath);
     reader.setAutoTransform(true);
     const QSize raw = reader.size();
     if (!raw.isValid() || raw.isEmpty()) {
@@ -60,10 +68,16 @@ Result<QSize> pictureSize(const QString &hostPath)
 
 Result<Picture> loadPicture(const QString &hostPath, QSize shownSize)
 {
+    return loadPicture(hostPath, [shownSize](QSize) { return shownSize; });
+}
+
+Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(QSize natural)> &shownSizeFor)
+{
     QImageReader reader(hostPath);
     Result<Header> h = readHeader(reader, hostPath);
     if (!h)
         return h.error();
+    const QSize shownSize = shownSizeFor ? shownSizeFor(h->natural) : QSize();
     if (shownSize.isValid() && !shownSize.isEmpty()
         && (shownSize.width() < h->natural.width() || shownSize.height() < h->natural.height())) {
         // Decode at the shown size, keeping the proportions, never larger

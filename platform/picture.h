@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <functional>
+
 namespace pf {
 
 // The one sizing rule for every picture box: a wide picture (W > H) takes the
@@ -29,6 +31,10 @@ Result<QSize> pictureSize(const QString &hostPath);
 // Decodes the picture so that `shownSize` (pixels, upright) fits in what is
 // decoded; an empty shownSize decodes at full size.
 Result<Picture> loadPicture(const QString &hostPath, QSize shownSize = QSize());
+
+// The same, with the shown size chosen once the natural size is known (for a
+// window that sizes its picture by the picture's own proportions).
+Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(QSize natural)> &shownSizeFor);
 
 // The same for a program path ("a:\PIC.JPG").
 Result<Picture> loadPicture(const FileSystem &fs, const QString &programPath, QSize shownSize = QSize());

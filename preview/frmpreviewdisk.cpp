@@ -1,0 +1,166 @@
+#include "preview/frmpreviewdisk.h"
+
+#include "app/frmmain.h"
+#include "platform/picture.h"
+#include "platform/twips_ui.h"
+#include "preview/frmpreview.h"
+
+#include <QKeyEvent>
+
+namespace {
+// The picture column, in twips: a square whose top edge never moves.
+constexpr float kColumnLeft = 2280;
+constexpr float kColumnTop = 360;
+constexpr float kBox = 2172;
+}  // namespace
+
+frmPreviewDisk::frmPreviewDisk(frmMain &main)
+    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                         | Qt::MSWindowsFixedSizeDialogHint),
+      m_main(main)
+{
+    setObjectName(QStringLiteral("frmPreviewDisk"));
+    setWindowTitle(QStringLiteral("Preview Disk"));
+    setModal(true);
+    setFixedSize(pf::tw(4560), pf::tw(2760));
+
+    File4 = new QListWidget(this);
+    File4->setObjectName(QStringLiteral("File4"));
+    File4->setSelectionMode(QAbstractItemView::SingleSelection);
+    File4->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    File4->setUniformItemSizes(true);
+    pf::placeTw(File4, 120, 120, 2052, 2430);
+    File4->installEventFilter(this);
+    connect(File4, &QListWidget::itemSelectionChanged, this, &frmPreviewDisk::File4_Click);
+    connect(File4, &QListWidget::itemDoubleClicked, this, &frmPreviewDisk::File4_DblClick);
+
+    Label15 = new QLabel(QStringLiteral("Click image to enlarge..."), this);
+    Label15->setObjectName(QStringLiteral("Label15"));
+    pf::placeTw(Label15, 2280, 120, 2172, 252);
+
+    Image1 = new pf::PictureBox(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setCursor(Qt::PointingHandCursor);
+    pf::placeTw(Image1, kColumnLeft, kColumnTop, kBox, kBox);
+    connect(Image1, &pf::PictureBox::clicked, this, &frmPreviewDisk::Image1_Click);
+
+    Image1->setFocusPolicy(Qt::NoFocus);
+    File4->setFocus();
+}
+
+pf::Status frmPreviewDisk::Form_Load()
+{
+    setWindowIcon(m_main.windowIcon());
+
+    // The main window's lists, again: the diskette may have changed since
+    // the command looked at it.
+    if (m_main.Dir1.setPath(m_main.Drive1.drive()))
+        m_main.Dir1_Change();
+    if (pf::Status s = m_main.refreshFileLists(); !s)
+        return s;
+
+    pf::Result<QStringList> names =
+        m_main.services().fs->listFiles(m_main.Dir1.path(), QStringLiteral("*.jpg"));
+    if (!names)
+        return names.error();
+    {
+        const QSignalBlocker quiet(File4);
+        File4->clear();
+        File4->addItems(*names);
+    }
+
+    // The first picture shows while no entry is selected.
+    if (File4->count() > 0)
+        loadPicture(0);
+    previewFit();
+    File4->setFocus();
+    return {};
+}
+
+int frmPreviewDisk::listIndex() const
+{
+    const QList<QListWidgetItem *> selected = File4->selectedItems();
+    return selected.isEmpty() ? -1 : File4->row(selected.first());
+}
+
+// Decodes the entry's picture and shows it. A picture that cannot be shown
+// leaves the previous one, its natural size and its rectangle as they were.
+bool frmPreviewDisk::loadPicture(int index)
+{
+    const QListWidgetItem *item = File4->item(index);
+    if (!item)
+        return false;
+    pf::Result<QString> host = m_main.services().fs->hostPath(QStringLiteral("a:\\") + item->text());
+    if (!host)
+        return false;
+    // Decoded once, at the size the viewer shows it: the preview scales that
+    // down, and a click opens the viewer without reading the file again.
+    const qreal dpr = devicePixelRatioF();
+    pf::Result<pf::Picture> picture = pf::loadPicture(*host, [dpr](QSize natural) {
+        return (QSizeF(frmPreview::pictureSize(QSizeF(natural))) * dpr).toSize();
+    });
+    if (!picture)
+        return false;
+    Image1->setPicture(picture->image);
+    m_natural = QSizeF(picture->natural);
+    m_shown = index;
+    return true;
+}
+
+// Sizes Image1 by the longest-side fit into the square. A wide picture sits
+// at the top of the square; a tall or square one is centred across it.
+void frmPreviewDisk::previewFit()
+{
+    const float w = float(m_natural.width());
+    const float h = float(m_natural.height());
+    const QSizeF fit = pf::longestSideFit(w, h, kBox, kBox);
+    const int top = pf::tw(kColumnTop);
+    if (w > h) {
+        Image1->setGeometry(pf::tw(kColumnLeft), top, pf::tw(kBox), qMax(1, pf::tw(fit.height())));
+        return;
+    }
+    Image1->resize(qMax(1, pf::tw(fit.width())), pf::tw(kBox));
+    // Centred by the width the control really took.
+    const double taken = pf::toTwips(Image1->width());
+    Image1->move(pf::tw(kColumnLeft + (kBox - taken) / 2), top);
+}
+
+void frmPreviewDisk::File4_Click()
+{
+    const int index = listIndex();
+    if (index < 0)
+        return;
+    loadPicture(index);
+    previewFit();
+}
+
+void frmPreviewDisk::File4_DblClick()
+{
+    // The first click of the two has already shown the entry's picture.
+    const int index = listIndex();
+    if (index >= 0 && index != m_shown) {
+        loadPicture(index);
+        previewFit();
+    }
+    Image1_Click();
+}
+
+void frmPreviewDisk::Image1_Click()
+{
+    frmPreview viewer(Image1->picture(), m_natural, this);
+    viewer.Form_Load();
+    m_main.services().prompt->showModal(viewer);
+}
+
+bool frmPreviewDisk::eventFilter(QObject *watched, QEvent *event)
+{
+    // With no entry selected, the first arrow key selects the first entry.
+    if (watched == File4 && event->type() == QEvent::KeyPress && listIndex() < 0 && File4->count() > 0) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up) {
+            File4->setCurrentRow(0);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The disk preview: the diskette's pictures in a list, the chosen one scaled
+// into a square beside it; a click on the picture enlarges it.
+
+#include "platform/picturebox_ui.h"
+#include "platform/result.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QSizeF>
+
+class frmMain;
+
+class frmPreviewDisk : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmPreviewDisk(frmMain &main);
+
+    // The opening: the main window's icon and lists, File4 read from the
+    // folder of its Dir1, the first entry's picture shown with no entry
+    // selected. Fails only when drive A: fails while the lists are read (the
+    // diskette was taken out since the probe); a picture that cannot be
+    // shown is passed over without a word.
+    pf::Status Form_Load();
+
+    void File4_Click();     // the selection changed, by mouse or keys
+    void File4_DblClick();  // shows the entry's picture, then enlarges it
+    void Image1_Click();    // opens the viewer
+
+    int listIndex() const;  // the selected entry of File4, -1 for none
+    // The natural size of the picture shown, 2292 x 1452 while none has
+    // loaded. Only its ratio is used.
+    QSizeF naturalSize() const { return m_natural; }
+
+    QListWidget *File4;      // the diskette's *.jpg files
+    QLabel *Label15;         // "Click image to enlarge..."
+    pf::PictureBox *Image1;  // the picture, fitted into a 2172-twip square
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool loadPicture(int index);
+    void previewFit();
+
+    frmMain &m_main;
+    // The natural size is kept as a value rather than read back from a
+    // hidden picture box that holds the picture a second time.
+    QSizeF m_natural{2292, 1452};
+    int m_shown = -1;  // the entry whose picture Image1 shows
+};
