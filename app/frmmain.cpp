@@ -248,7 +248,14 @@ void frmMain::Command6_Click() { close(); }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+    if (event->type() != QEvent::KeyPress) {
+        m_keyActedOn = nullptr;  // that key has finished its way up
+        return false;
+    }
+    // The key acted on, still climbing after its handler ran: the handler
+    // may have moved the focus (a modal window closed), so the test below
+    // would take a parent for the first delivery and act twice.
+    if (event == m_keyActedOn || !watched->isWidgetType())
         return false;
     auto *w = static_cast<QWidget *>(watched);
     if (w->window() != this)
@@ -262,8 +269,10 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     auto *ke = static_cast<QKeyEvent *>(event);
     if (ke->isAutoRepeat())
         return false;
-    if (const int code = virtualKeyCode(ke->key()))
+    if (const int code = virtualKeyCode(ke->key())) {
         Form_KeyDown(code, int(ke->modifiers() >> 25));
+        m_keyActedOn = event;
+    }
     return false;  // the key also reaches the control with the focus
 }
 

@@ -128,6 +128,7 @@ private:
     Module1 &m_m1;
     settings::Store m_store;
     int m_busy = 0;
+    const QEvent *m_keyActedOn = nullptr;  // compared only, never read
 
     friend class BusyScope;
 };

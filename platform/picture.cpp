@@ -80,12 +80,21 @@ Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(Q
     const QSize shownSize = shownSizeFor ? shownSizeFor(h->natural) : QSize();
     if (shownSize.isValid() && !shownSize.isEmpty()
         && (shownSize.width() < h->natural.width() || shownSize.height() < h->natural.height())) {
-        // Decode at the shown size, keeping the proportions, never larger
-        // than the picture itself. The JPEG reader then decodes at 1/2, 1/4
-        // or 1/8 of the full size before the last smooth step.
-        QSize target = h->natural.scaled(shownSize, Qt::KeepAspectRatioByExpanding).boundedTo(h->natural);
-        target = target.expandedTo(QSize(1, 1));
-        reader.setScaledSize(h->turned ? target.transposed() : target);
+        // The JPEG decoder makes 1/2, 1/4 or 1/8 of a picture for little
+        // more than the reading of the file, while any other size costs a
+        // larger decode and a resampling after it. Take the smallest of those
+        // steps that still covers the size shown, with the proportions kept;
+        // the picture box does the last smooth step.
+        const QSize target = h->natural.scaled(shownSize, Qt::KeepAspectRatioByExpanding);
+        QSize step = h->natural;
+        for (int d = 2; d <= 8; d *= 2) {
+            const QSize smaller(h->natural.width() / d, h->natural.height() / d);
+            if (smaller.width() < target.width() || smaller.height() < target.height() || smaller.isEmpty())
+                break;
+            step = smaller;
+        }
+        if (step != h->natural)
+            reader.setScaledSize(h->turned ? step.transposed() : step);
     }
     QImage image = reader.read();
     if (image.isNull())

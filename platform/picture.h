@@ -29,7 +29,9 @@ struct Picture {
 Result<QSize> pictureSize(const QString &hostPath);
 
 // Decodes the picture so that `shownSize` (pixels, upright) fits in what is
-// decoded; an empty shownSize decodes at full size.
+// decoded: at the full size, or at a half, a quarter or an eighth of it,
+// whichever is the smallest that covers shownSize. An empty shownSize decodes
+// at full size.
 Result<Picture> loadPicture(const QString &hostPath, QSize shownSize = QSize());
 
 // The same, with the shown size chosen once the natural size is known (for a

@@ -503,13 +503,30 @@ private Q_SLOTS:
         QVERIFY(near(turned.picture, kRed, QPoint(turned.picture.width() / 2, turned.picture.height() / 4)));
         QVERIFY(near(turned.picture, kBlue, QPoint(turned.picture.width() / 2, turned.picture.height() * 3 / 4)));
 
-        // Decoded at the size asked for, not at full size; the natural size
-        // after the turn.
+        // Decoded at an eighth, the smallest step of the decoder that covers
+        // the size asked for, not at full size; the natural size after the turn.
         writeFile(a + QStringLiteral("/big.jpg"), withOrientation(jpegBytes(solid(2400, 1600, kRed)), 6));
         pf::Result<pf::Picture> small = pf::loadPicture(*rig.services->fs, QStringLiteral("a:\\big.jpg"), QSize(100, 150));
         QVERIFY(small);
         QCOMPARE(small->natural, QSize(1600, 2400));
-        QCOMPARE(small->image.size(), QSize(100, 150));
+        QCOMPARE(small->image.size(), QSize(200, 300));
+        QVERIFY(near(small->image, kRed));
+    }
+
+    // F2 pressed on the focused button of the shown main window opens the
+    // preview once, also when closing it leaves no window active.
+    void f2FromTheFocusedControl()
+    {
+        Rig rig;
+        writeJpeg(rig.a() + QStringLiteral("/pic.jpg"), 64, 48, kRed);
+        frmMain &main = rig.openMain();
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QCOMPARE(QApplication::focusWidget(), main.Command12);
+        Session session(rig);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
+        QCOMPARE(rig.prompt.modals, QStringList{QStringLiteral("frmPreviewDisk")});
+        main.close();
     }
 
     // Cancel at the diskette prompt opens nothing; a diskette taken out
