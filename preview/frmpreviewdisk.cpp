@@ -43,9 +43,6 @@ frmPreviewDisk::frmPreviewDisk(frmMain &main)
     Image1->setCursor(Qt::PointingHandCursor);
     pf::placeTw(Image1, kColumnLeft, kColumnTop, kBox, kBox);
     connect(Image1, &pf::PictureBox::clicked, this, &frmPreviewDisk::Image1_Click);
-
-    Image1->setFocusPolicy(Qt::NoFocus);
-    File4->setFocus();
 }
 
 pf::Status frmPreviewDisk::Form_Load()
