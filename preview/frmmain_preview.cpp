@@ -21,5 +21,7 @@ void frmMain::Command15_Click()
             != pf::AnsOk)
             break;
     }
+    if (isVisible())
+        activateWindow();
     SSTab1->setFocus();
 }

@@ -147,6 +147,10 @@ void frmPreviewDisk::Image1_Click()
     frmPreview viewer(Image1->picture(), m_natural, this);
     viewer.Form_Load();
     m_main.services().prompt->showModal(viewer);
+    // The keys go to the list again, also where no window manager hands the
+    // activation back.
+    if (isVisible())
+        activateWindow();
 }
 
 bool frmPreviewDisk::eventFilter(QObject *watched, QEvent *event)
