@@ -128,7 +128,7 @@ private:
     Module1 &m_m1;
     settings::Store m_store;
     int m_busy = 0;
-    const QEvent *m_keyActedOn = nullptr;  // compared only, never read
+    const QEvent *m_keyActedOn = nullptr;  // the last key handled; compared, never dereferenced
 
     friend class BusyScope;
 };
