@@ -56,16 +56,16 @@ ssize_t readFull(int fd, char *buffer, size_t size)
 }
 
 // Why the copy does not match its source; empty when it does.
-QString compareWithSource(const CopiedFile &c, std::vector<char> &a, std::vector<char> &b,
-                          const std::function<void()> &between)
+QString compareWithSource(const QString &copyHost, const QString &sourceHost, std::vector<char> &a,
+                          std::vector<char> &b, const std::function<void()> &between)
 {
-    Fd copy(::open(enc(c.copyHost).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    Fd copy(::open(enc(copyHost).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!copy.ok())
         return errno == ENOENT ? QStringLiteral("missing") : QStringLiteral("cannot be read: ") + errnoText(errno);
     // The copy was written to disk before: read what is stored, not memory.
     ::posix_fadvise(copy.get(), 0, 0, POSIX_FADV_DONTNEED);
     ::posix_fadvise(copy.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    Fd source(::open(enc(c.sourceHost).constData(), O_RDONLY | O_CLOEXEC));
+    Fd source(::open(enc(sourceHost).constData(), O_RDONLY | O_CLOEXEC));
     if (!source.ok())
         return QStringLiteral("its original cannot be read: ") + errnoText(errno);
     ::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -99,12 +99,12 @@ QString compareWithSource(const CopiedFile &c, std::vector<char> &a, std::vector
 CopyJob::CopyJob(pf::FileSystem &fs, pf::CopyProgress progress) : m_fs(fs), m_progress(std::move(progress)) {}
 
 pf::Result<QString> CopyJob::copyToFreeName(const QString &source, const QString &folder, const NameSequence &names,
-                                            int first)
+                                            int first, bool firstTested)
 {
     for (int k = first; k < first + kMaxNameTries; ++k) {
         const QString name = names.at(k);
         const QString target = folder + name;
-        if (m_fs.fileExists(target))
+        if (!(k == first && firstTested) && m_fs.fileExists(target))
             continue;
         const pf::Status s = m_fs.copyFile(source, target, pf::CopyMode::NoReplace, m_progress);
         if (s) {
@@ -128,23 +128,32 @@ pf::Status CopyJob::copyReplacing(const QString &source, const QString &target)
 
 void CopyJob::record(const QString &source, const QString &copy)
 {
-    CopiedFile c{source, copy, m_fs.hostPath(source).valueOr(QString()), m_fs.hostPath(copy).valueOr(QString())};
-    const auto it = m_byCopyHost.constFind(c.copyHost);
-    if (it != m_byCopyHost.constEnd()) {
-        m_copies[*it] = std::move(c);
+    // Names are found without regard to case: so is a copy that replaced another.
+    const QString key = copy.toCaseFolded();
+    const auto it = m_byCopy.constFind(key);
+    if (it != m_byCopy.constEnd()) {
+        m_copies[*it] = CopiedFile{source, copy};
         return;
     }
-    m_byCopyHost.insert(c.copyHost, m_copies.size());
-    m_copies.append(std::move(c));
+    m_byCopy.insert(key, m_copies.size());
+    m_copies.append(CopiedFile{source, copy});
 }
 
-QList<CopyMismatch> verifyCopies(const QList<CopiedFile> &copies, const std::function<void(qsizetype)> &progress)
+QList<CopyMismatch> verifyCopies(pf::FileSystem &fs, const QList<CopiedFile> &copies,
+                                 const std::function<void(qsizetype)> &progress)
 {
+    // Host paths of both sides; empty when the drive is gone.
+    QStringList copyHost, sourceHost;
+    for (const CopiedFile &c : copies) {
+        copyHost << fs.hostPath(c.copy).valueOr(QString());
+        sourceHost << fs.hostPath(c.source).valueOr(QString());
+    }
+
     // One sync of each file system that holds copies, not one per file.
     QHash<quint64, int> syncError;  // by device: 0 or the errno of its sync
     QSet<QString> folders;
-    for (const CopiedFile &c : copies)
-        folders.insert(c.copyHost.left(c.copyHost.lastIndexOf(QLatin1Char('/')) + 1));
+    for (const QString &host : std::as_const(copyHost))
+        folders.insert(host.left(host.lastIndexOf(QLatin1Char('/')) + 1));
     for (const QString &folder : std::as_const(folders)) {
         Fd fd(::open(enc(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         struct stat st;
@@ -156,17 +165,17 @@ QList<CopyMismatch> verifyCopies(const QList<CopiedFile> &copies, const std::fun
     QList<CopyMismatch> mismatches;
     std::vector<char> a(4 << 20), b(4 << 20);
     for (qsizetype i = 0; i < copies.size(); ++i) {
-        const CopiedFile &c = copies.at(i);
         if (progress)
             progress(i);
         QString reason;
         struct stat st;
-        if (::stat(enc(c.copyHost).constData(), &st) == 0 && syncError.value(quint64(st.st_dev)) != 0)
+        if (::stat(enc(copyHost.at(i)).constData(), &st) == 0 && syncError.value(quint64(st.st_dev)) != 0)
             reason = QStringLiteral("not written to disk: ") + errnoText(syncError.value(quint64(st.st_dev)));
         else
-            reason = compareWithSource(c, a, b, progress ? std::function<void()>([&] { progress(i); }) : nullptr);
+            reason = compareWithSource(copyHost.at(i), sourceHost.at(i), a, b,
+                                       progress ? std::function<void()>([&] { progress(i); }) : nullptr);
         if (!reason.isEmpty())
-            mismatches.append({c.copy, c.source, reason});
+            mismatches.append({copies.at(i).copy, copies.at(i).source, reason});
     }
     return mismatches;
 }

@@ -14,10 +14,8 @@
 
 // One copy this operation made.
 struct CopiedFile {
-    QString source;      // program path on the diskette
-    QString copy;        // program path of the copy
-    QString sourceHost;  // the same two on the host
-    QString copyHost;
+    QString source;  // program path on the diskette
+    QString copy;    // program path of the copy
 };
 
 // A copy that does not hold what its source holds, and why.
@@ -34,9 +32,10 @@ public:
     // Copies `source` into `folder` (ending in '\') under the first of
     // names.at(first), names.at(first + 1), ... that is free, also when the
     // copy lands: a file that appears under that name meanwhile is kept and
-    // the next name is taken. Returns the name written.
+    // the next name is taken. `firstTested`: the caller has just found
+    // names.at(first) free. Returns the name written.
     pf::Result<QString> copyToFreeName(const QString &source, const QString &folder, const NameSequence &names,
-                                       int first = 0);
+                                       int first = 0, bool firstTested = false);
 
     // Copies `source` over `target`, replacing what is there: only when the
     // user chose to replace it.
@@ -52,7 +51,7 @@ private:
     pf::FileSystem &m_fs;
     pf::CopyProgress m_progress;
     QList<CopiedFile> m_copies;
-    QHash<QString, qsizetype> m_byCopyHost;
+    QHash<QString, qsizetype> m_byCopy;  // by the copy's path, case-folded
 };
 
 // Writes the file systems that hold the copies to disk (one sync each), drops
@@ -60,4 +59,5 @@ private:
 // and compares every copy with its source: length and bytes. `progress` is
 // called with the index of the copy being checked, before it and between
 // parts of a large one. Returns the copies that do not match.
-QList<CopyMismatch> verifyCopies(const QList<CopiedFile> &copies, const std::function<void(qsizetype)> &progress = {});
+QList<CopyMismatch> verifyCopies(pf::FileSystem &fs, const QList<CopiedFile> &copies,
+                                 const std::function<void(qsizetype)> &progress = {});

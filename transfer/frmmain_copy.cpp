@@ -42,7 +42,22 @@ QString listed(const QList<T> &items, Line line)
 struct frmMain::CopyRun {
     explicit CopyRun(pf::FileSystem &fs) : job(fs, [this](qint64, qint64) { pump(); }) {}
 
+    // The captions of the file at work, painted at once; only when files go
+    // by faster than one each 20 ms is the painting left to the pump, which
+    // paints them a moment later.
+    void showFile(QLabel *const lines[2], const QString &status, const QString &name)
+    {
+        lines[0]->setText(status);
+        lines[1]->setText(name);
+        if (painted.isValid() && painted.elapsed() < 20)
+            return;
+        pf::repaintNow(lines[0]);
+        pf::repaintNow(lines[1]);
+        painted.start();
+    }
+
     EventPump pump;           // keeps the windows drawing between files and within large ones
+    QElapsedTimer painted;    // when showFile last painted
     CopyJob job;              // the copies made, for the check before an erase
     qsizetype notCopied = 0;  // files that failed to copy
     bool cancelled = false;   // "Exit" in the clash dialog
@@ -98,8 +113,7 @@ void frmMain::copyImages(CopyRun &run)
     for (int n = 1; n <= m; ++n) {
         File1.listIndex = n - 1;
         const QString name = File1.list(n - 1);
-        setStatus(0, QStringLiteral("Copying Image Files...(%1 of %2)").arg(n).arg(m));
-        setStatus(1, name);
+        run.showFile(Label2, QStringLiteral("Copying Image Files...(%1 of %2)").arg(n).arg(m), name);
         copyImage(run, name);
         if (run.cancelled || run.stopped)
             return;
@@ -129,7 +143,8 @@ void frmMain::copyImage(CopyRun &run, const QString &name)
     const QString target = m_m1.imageFolder + stored;
 
     if (!fs.fileExists(target)) {
-        const pf::Result<QString> r = run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, m_svc.now().time()));
+        const pf::Result<QString> r =
+            run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, m_svc.now().time()), 0, true);
         if (!r)
             copyFailed(run, name, m_m1.imageFolder, r.error());
         return;
@@ -175,8 +190,7 @@ void frmMain::copyClips(CopyRun &run)
     for (int n = 1; n <= m; ++n) {
         File2.listIndex = n - 1;
         const QString name = File2.list(n - 1);
-        setStatus(0, QStringLiteral("Copying Movie Clips...(%1 of %2)").arg(n).arg(m));
-        setStatus(1, name);
+        run.showFile(Label2, QStringLiteral("Copying Movie Clips...(%1 of %2)").arg(n).arg(m), name);
         // Clips keep their names; a taken name gets the time in front (and
         // then "a"s, while that is taken too).
         int first = 0;
@@ -188,8 +202,8 @@ void frmMain::copyClips(CopyRun &run)
             pf::repaintNow(this);
             first = 1;
         }
-        const pf::Result<QString> r =
-            run.job.copyToFreeName(m_m1.sourcePath + name, m_m1.videoFolder, clipNames(name, m_svc.now().time()), first);
+        const pf::Result<QString> r = run.job.copyToFreeName(m_m1.sourcePath + name, m_m1.videoFolder,
+                                                             clipNames(name, m_svc.now().time()), first, first == 0);
         if (!r) {
             copyFailed(run, name, m_m1.videoFolder, r.error());
             if (run.stopped)
@@ -255,7 +269,7 @@ void frmMain::eraseSourceDiskette(CopyRun &run)
     if (!run.job.copies().isEmpty()) {
         setStatus(0, QStringLiteral("Checking the copies..."));
         setStatus(1, QString());
-        const QList<CopyMismatch> bad = verifyCopies(run.job.copies(), [&run](qsizetype) { run.pump(); });
+        const QList<CopyMismatch> bad = verifyCopies(*m_svc.fs, run.job.copies(), [&run](qsizetype) { run.pump(); });
         if (!bad.isEmpty()) {
             wait.reset();
             setStatus(0, counted(bad.size(), QStringLiteral("copy does"), QStringLiteral("copies do")) + QStringLiteral(" not match."));
