@@ -71,15 +71,6 @@ private Q_SLOTS:
         QCOMPARE(timePrefix(QTime(9, 5, 7)), QStringLiteral("957"));
         QCOMPARE(timePrefix(QTime(0, 0, 0)), QStringLiteral("000"));
         QCOMPARE(timePrefix(QTime(23, 59, 59)), QStringLiteral("235959"));
-        // And the names tried in turn.
-        const NameSequence dated = imageNames(QStringLiteral("07_04_2003_090507.JPG"), false, QTime(9, 5, 7));
-        QCOMPARE(dated.at(0), QStringLiteral("07_04_2003_090507.JPG"));
-        QCOMPARE(dated.at(2), QStringLiteral("aa07_04_2003_090507.JPG"));
-        const NameSequence kept = imageNames(QStringLiteral("PIC00012.JPG"), true, QTime(9, 5, 7));
-        QCOMPARE(kept.at(1), QStringLiteral("a957PIC00012.JPG"));
-        const NameSequence clip = clipNames(QStringLiteral("CLIP0003.MPG"), QTime(14, 3, 9));
-        QCOMPARE(clip.at(1), QStringLiteral("1439CLIP0003.MPG"));
-        QCOMPARE(clip.at(3), QStringLiteral("aa1439CLIP0003.MPG"));
     }
 
     // Every plain file of the root goes, the *.411 files too (read-only and

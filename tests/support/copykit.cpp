@@ -25,13 +25,6 @@ pf::Status HookedFs::deleteFile(const QString &path)
     return pf::FileSystem::deleteFile(path);
 }
 
-pf::Result<QStringList> HookedFs::listFiles(const QString &folder, const QString &pattern, bool admitHiddenSystem)
-{
-    if (listing)
-        return listing(folder, pattern, admitHiddenSystem);
-    return pf::FileSystem::listFiles(folder, pattern, admitHiddenSystem);
-}
-
 HookedFs &hookFs(Rig &rig)
 {
     auto fs = std::make_unique<HookedFs>(rig.drives.map());

@@ -19,15 +19,12 @@ public:
     std::function<pf::Status(const QString &path)> beforeDelete;
     // Runs after a copy that succeeded.
     std::function<void(const QString &source, const QString &destination)> afterCopy;
-    // Replaces the listing of a folder when set.
-    std::function<pf::Result<QStringList>(const QString &folder, const QString &pattern, bool admit)> listing;
 
     int copies = 0;  // copies attempted
 
     pf::Status copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
                         const pf::CopyProgress &progress = {}) override;
     pf::Status deleteFile(const QString &path) override;
-    pf::Result<QStringList> listFiles(const QString &folder, const QString &pattern, bool admitHiddenSystem = false) override;
 };
 
 // Puts a HookedFs over the rig's drives (before openMain) and returns it.
