@@ -103,13 +103,22 @@ QString folderKey(const QString &hostFolder)
 
 }  // namespace
 
+namespace {
+
+DriveMap::FolderStamp stampOf(const struct stat &st)
+{
+    return DriveMap::FolderStamp{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_mtim.tv_sec),
+                                 qint64(st.st_mtim.tv_nsec)};
+}
+
+}  // namespace
+
 DriveMap::FolderStamp DriveMap::stamp(const QString &hostFolder)
 {
-    FolderStamp s;
     struct stat st;
     if (::stat(QFile::encodeName(hostFolder).constData(), &st) == 0)
-        s = FolderStamp{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec)};
-    return s;
+        return stampOf(st);
+    return FolderStamp();
 }
 
 void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name) const
@@ -137,6 +146,13 @@ QString DriveMap::findEntry(const QString &hostFolder, const QString &name) cons
     const FolderStamp now = stamp(key);
     if (now.sec < 0)
         return {};
+    return foldedEntry(key, name, now);
+}
+
+// The entry of the folder whose name matches `name` without regard to case,
+// from the remembered listing while the folder's stamp is `now`.
+QString DriveMap::foldedEntry(const QString &key, const QString &name, const FolderStamp &now) const
+{
     auto it = m_names.find(key);
     if (it == m_names.end() || it->stamp != now) {
         DIR *d = ::opendir(QFile::encodeName(key).constData());
@@ -161,16 +177,27 @@ QString DriveMap::findEntry(const QString &hostFolder, const QString &name) cons
 Result<QString> DriveMap::toHost(const QString &programPath) const
 {
     const ProgramPath pp = split(programPath, currentDrive());
+    QString host = hostRoot(pp.drive);
+    if (!host.isEmpty() && !pp.rest.isEmpty()) {
+        // A path that exists as written needs no more: its drive is there.
+        const QString direct = host + (host.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + pp.rest;
+        struct stat st;
+        if (::lstat(QFile::encodeName(direct).constData(), &st) == 0)
+            return direct;
+        // Its folder is there as written: only the last part is looked up.
+        const qsizetype cut = direct.lastIndexOf(QLatin1Char('/'));
+        const QString folder = direct.left(cut);
+        if (cut > 0 && ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            const QString name = direct.mid(cut + 1);
+            const QString found = foldedEntry(folder, name, stampOf(st));
+            return folder + QLatin1Char('/') + (found.isEmpty() ? name : found);
+        }
+    }
     if (Status r = ready(pp.drive); !r)
         return r.error();
-    QString host = hostRoot(pp.drive);
     if (pp.rest.isEmpty())
         return host;
-    const QString direct = host + (host.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + pp.rest;
-    struct stat st;
-    if (::lstat(QFile::encodeName(direct).constData(), &st) == 0)
-        return direct;
-    // Some part differs in letter case, or does not exist yet.
+    // Some folder differs in letter case, or does not exist yet.
     const QStringList parts = pp.rest.split(QLatin1Char('/'));
     bool exists = true;
     for (const QString &part : parts) {

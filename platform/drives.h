@@ -65,6 +65,7 @@ public:
 
 private:
     QString findEntry(const QString &hostFolder, const QString &name) const;
+    QString foldedEntry(const QString &key, const QString &name, const FolderStamp &now) const;
 
     struct FolderNames {
         FolderStamp stamp;
