@@ -201,8 +201,8 @@ int main(int argc, char **argv)
 
     Options o;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        const QString k = args[i], v = args[i + 1];
+    for (int i = 1; i < args.size(); i += 2) {
+        const QString k = args[i], v = args.value(i + 1);
         if (k == QLatin1String("--dir")) o.dir = v;
         else if (k == QLatin1String("--rounds")) o.rounds = v.toInt();
         else if (k == QLatin1String("--images")) o.images = v.toInt();
@@ -214,7 +214,8 @@ int main(int argc, char **argv)
         else if (k == QLatin1String("--memory-mb")) o.memoryMb = v.toInt();
         else if (k == QLatin1String("--only")) o.only = v.split(QLatin1Char(','));
         else {
-            std::fprintf(stderr, "unknown option %s\n", qPrintable(k));
+            std::fprintf(stderr, "usage: bench_copy [--dir PATH] [--rounds N] [--images N] [--image-kb K] [--clips N]\n"
+                                 "       [--clip-mb M] [--small N] [--small-kb K] [--memory-mb M] [--only memory,mixed,small,erase]\n");
             return 1;
         }
     }
