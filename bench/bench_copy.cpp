@@ -112,22 +112,26 @@ int shell(const QString &command)
 
 QString quoted(const QString &path) { return QLatin1Char('\'') + path + QLatin1Char('\''); }
 
-double cpuSeconds()
+// User and system processor time of this process so far.
+std::pair<double, double> cpuSeconds()
 {
     struct rusage ru;
     ::getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    return {ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6, ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6};
 }
 
+// Wall time of `work`; with BENCH_CPU set, also this process's share of it.
 double seconds(const std::function<void()> &work)
 {
     QElapsedTimer t;
-    const double cpu = cpuSeconds();
+    const auto before = cpuSeconds();
     t.start();
     work();
     const double wall = t.nsecsElapsed() / 1e9;
+    const auto after = cpuSeconds();
     if (qEnvironmentVariableIsSet("BENCH_CPU"))
-        std::fprintf(stderr, "wall %.3f s, cpu of this process %.3f s\n", wall, cpuSeconds() - cpu);
+        std::fprintf(stderr, "wall %.3f s; this process: user %.3f s, system %.3f s\n", wall, after.first - before.first,
+                     after.second - before.second);
     return wall;
 }
 
