@@ -93,50 +93,117 @@ Status DriveMap::ready(QChar letter) const
 
 namespace {
 
-// The entry of `folder` named `name`, matched exactly first and then without
-// regard to case; empty when none.
-QString findEntry(const QByteArray &folder, const QString &name)
+QString folderKey(const QString &hostFolder)
 {
-    const QByteArray exact = folder + (folder.endsWith('/') ? "" : "/") + QFile::encodeName(name);
-    struct stat st;
-    if (::lstat(exact.constData(), &st) == 0)
-        return name;
-    DIR *d = ::opendir(folder.constData());
-    if (!d)
-        return {};
-    QString found;
-    while (dirent *e = ::readdir(d)) {
-        const QString entry = QFile::decodeName(e->d_name);
-        if (entry.compare(name, Qt::CaseInsensitive) == 0) {
-            found = entry;
-            break;
-        }
-    }
-    ::closedir(d);
-    return found;
+    QString key = hostFolder;
+    while (key.size() > 1 && key.endsWith(QLatin1Char('/')))
+        key.chop(1);
+    return key;
 }
 
 }  // namespace
 
+namespace {
+
+DriveMap::FolderStamp stampOf(const struct stat &st)
+{
+    return DriveMap::FolderStamp{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_mtim.tv_sec),
+                                 qint64(st.st_mtim.tv_nsec)};
+}
+
+}  // namespace
+
+DriveMap::FolderStamp DriveMap::stamp(const QString &hostFolder)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(hostFolder).constData(), &st) == 0)
+        return stampOf(st);
+    return FolderStamp();
+}
+
+void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name) const
+{
+    auto it = m_names.find(folderKey(hostFolder));
+    if (it == m_names.end())
+        return;
+    if (it->stamp != before || before.sec < 0) {
+        m_names.erase(it);  // changed by someone else too: read again when needed
+        return;
+    }
+    it->byFolded.insert(name.toCaseFolded(), name);
+    it->stamp = stamp(hostFolder);
+}
+
+// The entry of `folder` named `name`, matched exactly first and then without
+// regard to case; empty when none.
+QString DriveMap::findEntry(const QString &hostFolder, const QString &name) const
+{
+    const QString key = folderKey(hostFolder);
+    const QByteArray exact = QFile::encodeName(key + (key.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name);
+    struct stat st;
+    if (::lstat(exact.constData(), &st) == 0)
+        return name;
+    const FolderStamp now = stamp(key);
+    if (now.sec < 0)
+        return {};
+    return foldedEntry(key, name, now);
+}
+
+// The entry of the folder whose name matches `name` without regard to case,
+// from the remembered listing while the folder's stamp is `now`.
+QString DriveMap::foldedEntry(const QString &key, const QString &name, const FolderStamp &now) const
+{
+    auto it = m_names.find(key);
+    if (it == m_names.end() || it->stamp != now) {
+        DIR *d = ::opendir(QFile::encodeName(key).constData());
+        if (!d)
+            return {};
+        FolderNames names;
+        names.stamp = now;
+        while (dirent *e = ::readdir(d)) {
+            const QString entry = QFile::decodeName(e->d_name);
+            const QString folded = entry.toCaseFolded();
+            if (!names.byFolded.contains(folded))
+                names.byFolded.insert(folded, entry);
+        }
+        ::closedir(d);
+        if (m_names.size() >= 16)
+            m_names.clear();
+        it = m_names.insert(key, std::move(names));
+    }
+    return it->byFolded.value(name.toCaseFolded());
+}
+
 Result<QString> DriveMap::toHost(const QString &programPath) const
 {
     const ProgramPath pp = split(programPath, currentDrive());
+    QString host = hostRoot(pp.drive);
+    if (!host.isEmpty() && !pp.rest.isEmpty()) {
+        // A path that exists as written needs no more: its drive is there.
+        const QString direct = host + (host.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + pp.rest;
+        struct stat st;
+        if (::lstat(QFile::encodeName(direct).constData(), &st) == 0)
+            return direct;
+        // Its folder is there as written: only the last part is looked up.
+        const qsizetype cut = direct.lastIndexOf(QLatin1Char('/'));
+        const QString folder = direct.left(cut);
+        if (cut > 0 && ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            const QString name = direct.mid(cut + 1);
+            const QString found = foldedEntry(folder, name, stampOf(st));
+            return folder + QLatin1Char('/') + (found.isEmpty() ? name : found);
+        }
+    }
     if (Status r = ready(pp.drive); !r)
         return r.error();
-    QString host = hostRoot(pp.drive);
     if (pp.rest.isEmpty())
         return host;
-    const QString direct = host + (host.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + pp.rest;
-    struct stat st;
-    if (::lstat(QFile::encodeName(direct).constData(), &st) == 0)
-        return direct;
-    // Some part differs in letter case, or does not exist yet.
+    // Some folder differs in letter case, or does not exist yet.
     const QStringList parts = pp.rest.split(QLatin1Char('/'));
     bool exists = true;
     for (const QString &part : parts) {
         QString name = part;
         if (exists) {
-            const QString found = findEntry(QFile::encodeName(host), part);
+            const QString found = findEntry(host, part);
             if (found.isEmpty())
                 exists = false;
             else

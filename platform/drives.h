@@ -6,6 +6,7 @@
 #include "platform/result.h"
 
 #include <QChar>
+#include <QHash>
 #include <QMap>
 #include <QProcessEnvironment>
 #include <QString>
@@ -49,8 +50,30 @@ public:
     // empty when the path lies on no mapped drive.
     QString toProgram(const QString &hostPath) const;
 
+    // A name that does not exist as written is looked up without regard to
+    // case in a remembered listing of its folder, trusted while the folder's
+    // stamp is the one it was read at. The file services report the entries
+    // they add, so that a folder being filled is not read again per file.
+    struct FolderStamp {
+        quint64 dev = 0, ino = 0;
+        qint64 sec = -1, nsec = 0;
+        bool operator==(const FolderStamp &) const = default;
+    };
+    static FolderStamp stamp(const QString &hostFolder);
+    // `before` is the folder's stamp taken before the change.
+    void noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name) const;
+
 private:
+    QString findEntry(const QString &hostFolder, const QString &name) const;
+    QString foldedEntry(const QString &key, const QString &name, const FolderStamp &now) const;
+
+    struct FolderNames {
+        FolderStamp stamp;
+        QHash<QString, QString> byFolded;  // case-folded name -> name
+    };
+
     QMap<QChar, QString> m_roots;
+    mutable QHash<QString, FolderNames> m_names;  // by host folder
 };
 
 }  // namespace pf

@@ -228,6 +228,7 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
     // The copy is written under a hidden temporary name beside its final name.
     const int slash = dst->lastIndexOf(QLatin1Char('/'));
     const QString dstFolder = dst->left(slash + 1);
+    const DriveMap::FolderStamp folderBefore = DriveMap::stamp(dstFolder);
     QString tmp;
     int out = -1;
     for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
@@ -336,6 +337,7 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         ::unlink(enc(tmp).constData());
         return errorFromErrno(err, destination);
     }
+    m_drives.noteAdded(dstFolder, folderBefore, dst->mid(slash + 1));
     return {};
 }
 

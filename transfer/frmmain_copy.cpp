@@ -1,8 +1,304 @@
-// Copy Disk: every picture to the image folder, every clip to the video folder.
+// Copy Disk: every picture to the image folder, every clip to the video
+// folder, clashes settled by the user, and on request the diskette erased
+// once every copy has been checked against its source.
 
 #include "app/frmmain.h"
+#include "platform/twips_ui.h"
+#include "transfer/copyjob.h"
+#include "transfer/erase.h"
+#include "transfer/eventpump.h"
+#include "transfer/frmduplicate.h"
+#include "transfer/frmpleasewait.h"
+#include "transfer/naming.h"
+
+#include <memory>
+
+namespace {
+
+const QString kDiskette = QStringLiteral("a:\\");
+// A box lists this many files at most, then how many more there are.
+constexpr int kListedAtMost = 10;
+
+// "1 file" / "3 files" (and the like for other nouns).
+QString counted(qsizetype n, const QString &one, const QString &many)
+{
+    return QString::number(n) + QLatin1Char(' ') + (n == 1 ? one : many);
+}
+
+// One line per entry, the first kListedAtMost of them.
+template <typename T, typename Line>
+QString listed(const QList<T> &items, Line line)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < items.size() && i < kListedAtMost; ++i)
+        lines << line(items.at(i));
+    if (items.size() > kListedAtMost)
+        lines << QStringLiteral("... and %1 more.").arg(items.size() - kListedAtMost);
+    return lines.join(QLatin1Char('\r'));
+}
+
+}  // namespace
+
+struct frmMain::CopyRun {
+    explicit CopyRun(pf::FileSystem &fs) : job(fs, [this](qint64, qint64) { pump(); }) {}
+
+    // The captions of the file at work, painted at once; only when files go
+    // by faster than one each 20 ms is the painting left to the pump, which
+    // paints them a moment later.
+    void showFile(QLabel *const lines[2], const QString &status, const QString &name)
+    {
+        lines[0]->setText(status);
+        lines[1]->setText(name);
+        if (painted.isValid() && painted.elapsed() < 20)
+            return;
+        pf::repaintNow(lines[0]);
+        pf::repaintNow(lines[1]);
+        painted.start();
+    }
+
+    EventPump pump;           // keeps the windows drawing between files and within large ones
+    QElapsedTimer painted;    // when showFile last painted
+    CopyJob job;              // the copies made, for the check before an erase
+    qsizetype notCopied = 0;  // files that failed to copy
+    bool cancelled = false;   // "Exit" in the clash dialog
+    bool stopped = false;     // Cancel after a failed copy
+};
 
 void frmMain::Command1_Click()
 {
-    // The copy operation is not built yet.
+    BusyScope busy(*this);
+    // A standing "Re&place All" or "Re&name All" settles the clashes of one
+    // operation only; a later diskette is asked about again.
+    m_m1.replaceAll = false;
+    m_m1.renameAll = false;
+
+    if (!openDiskette())
+        return;
+    if (!ensureFolder(m_m1.imageFolder, QStringLiteral("image")) || !ensureFolder(m_m1.videoFolder, QStringLiteral("video")))
+        return;
+    // The status reset of an earlier Check Disk would overwrite the captions of this run.
+    Timer2->stop();
+
+    CopyRun run(*m_svc.fs);
+    if (File1.listCount() > 0)
+        copyImages(run);
+    if (!run.cancelled && !run.stopped && File2.listCount() > 0)
+        copyClips(run);
+    finishCopy(run);
+}
+
+bool frmMain::ensureFolder(const QString &folder, const QString &kind)
+{
+    if (m_svc.fs->folderExists(folder).valueOr(false))
+        return true;
+    const QString text = QStringLiteral("The specified %1 directory:\r%2\rdoes not exist.\r\r"
+                                        "Click OK to create it, or click cancel to select a different one on the options tab.")
+                             .arg(kind, folder);
+    if (m_svc.prompt->messageBox(text, pf::MbOkCancel, QStringLiteral("Folder Does Not Exist!")) != pf::AnsOk)
+        return false;
+    if (const pf::Status made = m_svc.fs->makeFolder(folder); !made) {
+        m_svc.prompt->messageBox(QStringLiteral("The folder\r%1\rcould not be created: %2\r\r"
+                                                "Nothing has been copied. Please choose a different folder on the options tab.")
+                                     .arg(folder, made.error().describe()),
+                                 pf::MbOk, QStringLiteral("Folder Not Created"));
+        return false;
+    }
+    return true;
+}
+
+void frmMain::copyImages(CopyRun &run)
+{
+    const int m = File1.listCount();
+    ProgressBar1->setMaximum(m);
+    for (int n = 1; n <= m; ++n) {
+        File1.listIndex = n - 1;
+        const QString name = File1.list(n - 1);
+        run.showFile(Label2, QStringLiteral("Copying Image Files...(%1 of %2)").arg(n).arg(m), name);
+        copyImage(run, name);
+        if (run.cancelled || run.stopped)
+            return;
+        Frame2->setVisible(true);
+        ProgressBar1->setValue(n);
+        run.pump();
+    }
+    ProgressBar1->setValue(0);
+}
+
+void frmMain::copyImage(CopyRun &run, const QString &name)
+{
+    pf::FileSystem &fs = *m_svc.fs;
+    const QString source = m_m1.sourcePath + name;
+    // The tick as it stands now, saved or not.
+    const bool kept = Check1->isChecked();
+    QString stored = name;
+    if (!kept) {
+        const pf::Result<QString> dated = dateTimeName(fs, source);
+        if (!dated) {
+            copyFailed(run, name, m_m1.imageFolder, dated.error());
+            return;
+        }
+        stored = *dated;
+        m_m1.newName = stored;
+    }
+    const QString target = m_m1.imageFolder + stored;
+
+    if (!fs.fileExists(target)) {
+        const pf::Result<QString> r =
+            run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, m_svc.now().time()), 0, true);
+        if (!r)
+            copyFailed(run, name, m_m1.imageFolder, r.error());
+        return;
+    }
+
+    // A clash: the dialog decides, unless a standing choice does.
+    m_m1.newName = stored;
+    m_m1.srcFile = source;
+    m_m1.destFile = target;
+    QString action;
+    if (!m_m1.replaceAll && !m_m1.renameAll) {
+        {
+            frmDuplicate dialog(m_svc, m_m1, this);
+            m_svc.prompt->showModal(dialog);
+        }
+        pf::repaintNow(this);
+        action = m_m1.dupAction;
+    } else {
+        action = m_m1.renameAll ? QStringLiteral("Rename") : QStringLiteral("Copy");
+    }
+
+    if (action == QLatin1String("Copy")) {
+        if (const pf::Status s = run.job.copyReplacing(source, target); !s)
+            copyFailed(run, name, m_m1.imageFolder, s.error());
+    } else if (action == QLatin1String("Rename")) {
+        // "a" in front, and more "a"s while that name is taken as well.
+        const pf::Result<QString> r =
+            run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, m_svc.now().time()), 1);
+        if (!r)
+            copyFailed(run, name, m_m1.imageFolder, r.error());
+    } else if (action == QLatin1String("Exit")) {
+        run.cancelled = true;
+    }
+    // Anything else, "Skip" among it: the image is left uncopied.
+}
+
+void frmMain::copyClips(CopyRun &run)
+{
+    pf::FileSystem &fs = *m_svc.fs;
+    const int m = File2.listCount();
+    ProgressBar1->setMaximum(m);
+    setStatus(0, QStringLiteral("Copying Movie Clips..."));
+    for (int n = 1; n <= m; ++n) {
+        File2.listIndex = n - 1;
+        const QString name = File2.list(n - 1);
+        run.showFile(Label2, QStringLiteral("Copying Movie Clips...(%1 of %2)").arg(n).arg(m), name);
+        // Clips keep their names; a taken name gets the time in front (and
+        // then "a"s, while that is taken too).
+        int first = 0;
+        if (fs.fileExists(m_m1.videoFolder + name)) {
+            m_svc.prompt->messageBox(QStringLiteral("A file named %1 already exists.  "
+                                                    "The file being copied will be automatically renamed.")
+                                         .arg(name),
+                                     pf::MbOk);
+            pf::repaintNow(this);
+            first = 1;
+        }
+        const pf::Result<QString> r = run.job.copyToFreeName(m_m1.sourcePath + name, m_m1.videoFolder,
+                                                             clipNames(name, m_svc.now().time()), first, first == 0);
+        if (!r) {
+            copyFailed(run, name, m_m1.videoFolder, r.error());
+            if (run.stopped)
+                return;
+        }
+        Frame2->setVisible(true);
+        ProgressBar1->setValue(n);
+        run.pump();
+    }
+    ProgressBar1->setValue(0);
+}
+
+void frmMain::copyFailed(CopyRun &run, const QString &name, const QString &folder, const pf::PlatformError &error)
+{
+    ++run.notCopied;
+    const QString text = QStringLiteral("The file %1 could not be copied to %2\r%3\r\r"
+                                        "Click OK to go on with the next file, or Cancel to stop copying.")
+                             .arg(name, folder, error.describe());
+    if (m_svc.prompt->messageBox(text, pf::MbOkCancel, QStringLiteral("Copy Failed")) != pf::AnsOk)
+        run.stopped = true;
+    pf::repaintNow(this);
+}
+
+void frmMain::finishCopy(CopyRun &run)
+{
+    ProgressBar1->setValue(0);
+    if (run.notCopied > 0) {
+        // Never "successfully copied", never an erase.
+        const QString notCopied = counted(run.notCopied, QStringLiteral("file"), QStringLiteral("files"));
+        setStatus(0, notCopied + QStringLiteral(" could not be copied."));
+        setStatus(1, QStringLiteral("The diskette was not erased."));
+        const QString ended = run.cancelled || run.stopped ? QStringLiteral("Copying was stopped.\r") : QString();
+        m_svc.prompt->messageBox(ended + notCopied + QStringLiteral(" could not be copied.\rThe source diskette has not been erased."),
+                                 pf::MbOk, QStringLiteral("Diskette Not Erased"));
+        return;
+    }
+    if (run.cancelled) {
+        setStatus(0, QStringLiteral("Operation cancelled."));
+        setStatus(1, QString());
+        return;
+    }
+    const int answer = m_svc.prompt->messageBox(
+        QStringLiteral("Files have been successfully copied.\rDo you want Pixferry to erase the source disk?"), pf::MbYesNo,
+        QStringLiteral("Erase Source Diskette?"));
+    pf::repaintNow(this);
+    if (answer == pf::AnsYes) {
+        eraseSourceDiskette(run);
+        return;
+    }
+    setStatus(0, QStringLiteral("Operation completed."));
+    setStatus(1, QString());
+}
+
+void frmMain::eraseSourceDiskette(CopyRun &run)
+{
+    // Closed and discarded however the erase ends.
+    auto wait = std::make_unique<frmPleaseWait>(this);
+    wait->Form_Load();
+    run.pump.force();
+
+    // Every copy is read back from disk and compared with its source before
+    // anything on the diskette goes.
+    if (!run.job.copies().isEmpty()) {
+        setStatus(0, QStringLiteral("Checking the copies..."));
+        setStatus(1, QString());
+        const QList<CopyMismatch> bad = verifyCopies(*m_svc.fs, run.job.copies(), [&run](qsizetype) { run.pump(); });
+        if (!bad.isEmpty()) {
+            wait.reset();
+            setStatus(0, counted(bad.size(), QStringLiteral("copy does"), QStringLiteral("copies do")) + QStringLiteral(" not match."));
+            setStatus(1, QStringLiteral("The diskette was not erased."));
+            m_svc.prompt->messageBox(
+                QStringLiteral("These copies do not match the files on the diskette:\r%1\r\r"
+                               "The source diskette has not been erased.")
+                    .arg(listed(bad, [](const CopyMismatch &m) { return m.copy + QStringLiteral(" (") + m.reason + QLatin1Char(')'); })),
+                pf::MbOk, QStringLiteral("Diskette Not Erased"));
+            return;
+        }
+    }
+
+    setStatus(0, QStringLiteral("Erasing source diskette..."));
+    setStatus(1, QString());
+    pf::repaintNow(this);
+    const QList<pf::FileFailure> failures = eraseFolder(*m_svc.fs, kDiskette, File3.entries(), [&run] { run.pump(); });
+    wait.reset();
+
+    if (!failures.isEmpty()) {
+        setStatus(0, counted(failures.size(), QStringLiteral("file"), QStringLiteral("files")) + QStringLiteral(" could not be erased."));
+        setStatus(1, QString());
+        m_svc.prompt->messageBox(
+            QStringLiteral("These files could not be deleted and are still on the diskette:\r%1")
+                .arg(listed(failures, [](const pf::FileFailure &f) { return f.path + QStringLiteral(": ") + f.error.describe(); })),
+            pf::MbOk, QStringLiteral("Erase Incomplete"));
+        return;
+    }
+    setStatus(0, QStringLiteral("Operation completed."));
+    setStatus(1, QString());
+    m_svc.prompt->messageBox(QStringLiteral("Operation completed."), pf::MbOk, pf::appTitle());
 }

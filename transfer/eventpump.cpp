@@ -1,0 +1,9 @@
+#include "transfer/eventpump.h"
+
+#include <QCoreApplication>
+
+void EventPump::force()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_clock.start();
+}
