@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
@@ -126,6 +127,13 @@ Listing listHost(const QString &hostFolder, const QString &pattern, bool admitHi
     return out;
 }
 
+// Unnamed files can be given a name through /proc (O_TMPFILE and linkat).
+bool canLinkUnnamed()
+{
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
 PlatformError listError(int err, const QString &folder)
 {
     return errorFromErrno(err, folder, /*pathPart=*/true);
@@ -225,12 +233,18 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         return errorFromErrno(err, source);
     }
 
-    // The copy is written under a hidden temporary name beside its final name.
+    // The copy is written to a file without a name in the destination folder
+    // and linked under its final name when complete (the link never replaces
+    // anything); where the file system cannot do that, to a hidden temporary
+    // name beside it that is renamed into place.
     const int slash = dst->lastIndexOf(QLatin1Char('/'));
     const QString dstFolder = dst->left(slash + 1);
     const DriveMap::FolderStamp folderBefore = DriveMap::stamp(dstFolder);
     QString tmp;
     int out = -1;
+    if (mode == CopyMode::NoReplace && canLinkUnnamed())
+        out = ::open(enc(dstFolder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const bool unnamed = out >= 0;
     for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
         tmp = dstFolder + QStringLiteral(".pixferry-%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         out = ::open(enc(tmp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -247,7 +261,8 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         ::close(in);
         if (out >= 0)
             ::close(out);
-        ::unlink(enc(tmp).constData());
+        if (!unnamed)
+            ::unlink(enc(tmp).constData());
         return errorFromErrno(err, path);
     };
 
@@ -294,6 +309,8 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         done += n;
         if (progress)
             progress(done, total);
+        if (done >= total)
+            break;  // all of it: no further call just to meet the end
     }
     if (done != total) {
         // The source changed size under the copy (or was cut short): not a good copy.
@@ -303,6 +320,25 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
     ::futimens(out, times);
     ::close(in);
     in = -1;
+
+    if (unnamed) {
+        char proc[64];
+        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", out);
+        const int rc = ::linkat(AT_FDCWD, proc, AT_FDCWD, enc(*dst).constData(), AT_SYMLINK_FOLLOW);
+        const int linkErr = errno;
+        const int closed = ::close(out);
+        const int closeErr = errno;
+        out = -1;
+        if (rc != 0)
+            return errorFromErrno(linkErr, destination);
+        if (closed != 0) {
+            ::unlink(enc(*dst).constData());
+            return errorFromErrno(closeErr, destination);
+        }
+        m_drives.noteAdded(dstFolder, folderBefore, dst->mid(slash + 1));
+        return {};
+    }
+
     if (::close(out) != 0) {
         out = -1;
         const int err = errno;
