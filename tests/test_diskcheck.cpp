@@ -105,44 +105,32 @@ private Q_SLOTS:
 
     void promptChain()
     {
-        Rig rig;
-        frmMain &w = rig.openMain();
-        const QString a = rig.a();
-        const QString floppy = rig.a();
-
-        // Counts from an earlier diskette stay when the user cancels.
-        makeJpeg(a + QStringLiteral("/PIC1.JPG"), 8, 8);
-        w.Command12_Click();
-        QCOMPARE(w.Label3[0]->text(), QStringLiteral("1"));
-        w.Timer2_Timer();
-
         // No diskette; at "No Disk!" an empty one goes in, at "No Images!" a
         // good one: each probe picks the next box, then the check completes.
-        QFile::remove(a + QStringLiteral("/PIC1.JPG"));
+        Rig rig;
+        const QString floppy = rig.a();
         rig.drives.makeNotReady('A');
         rig.rebuildServices();
-        frmMain &w2 = rig.openMain();
-        QFile::remove(floppy + QStringLiteral("/PIC1.JPG"));
+        frmMain &w = rig.openMain();
         int step = 0;
         rig.prompt.onBox = [&](const ShownBox &) {
-            if (step == 0) {
-                rig.services->fs->drives().setDrive('A', floppy);  // an empty diskette goes in
-            } else if (step == 1) {
+            if (step++ == 0) {
+                rig.services->fs->drives().setDrive('A', floppy);
+            } else {
                 writeFile(floppy + QStringLiteral("/CLIP.MPG"), "m");
                 makeJpeg(floppy + QStringLiteral("/PIC2.JPG"), 8, 8);
             }
-            ++step;
         };
-        w2.Command12_Click();
+        w.Command12_Click();
         QCOMPARE(rig.prompt.titles(), (QStringList{kNoDisk, kNoImages}));
         QCOMPARE(rig.prompt.boxes[0].text, QStringLiteral("Please insert a disk with images or video clips."));
         QCOMPARE(rig.prompt.boxes[1].text,
                  QStringLiteral("The inserted disk does not contain any image files or video clips.  "
                                 "Please insert a disk with images or video clips."));
         QCOMPARE(rig.prompt.boxes[0].buttons, int(pf::MbOkCancel));
-        QCOMPARE(w2.Label3[0]->text(), QStringLiteral("1"));
-        QCOMPARE(w2.Label3[1]->text(), QStringLiteral("1"));
-        QCOMPARE(w2.Label2[0]->text(), QStringLiteral("Status: Disk Check Complete"));
+        QCOMPARE(w.Label3[0]->text(), QStringLiteral("1"));
+        QCOMPARE(w.Label3[1]->text(), QStringLiteral("1"));
+        QCOMPARE(w.Label2[0]->text(), QStringLiteral("Status: Disk Check Complete"));
 
         // Cancel: counts, sourcePath and the enabled Preview Disk stay.
         rig.prompt.boxes.clear();
@@ -150,14 +138,14 @@ private Q_SLOTS:
         rig.prompt.answers = {pf::AnsCancel};
         QFile::remove(floppy + QStringLiteral("/CLIP.MPG"));
         QFile::remove(floppy + QStringLiteral("/PIC2.JPG"));
-        w2.Label2[0]->setText(QStringLiteral("Status: Ready to Copy"));
-        w2.Command12_Click();
+        w.Timer2_Timer();
+        w.Command12_Click();
         QCOMPARE(rig.prompt.titles(), QStringList{kNoImages});
-        QCOMPARE(w2.Label3[0]->text(), QStringLiteral("1"));
-        QCOMPARE(w2.Label3[1]->text(), QStringLiteral("1"));
-        QVERIFY(w2.Command15->isEnabled());
+        QCOMPARE(w.Label3[0]->text(), QStringLiteral("1"));
+        QCOMPARE(w.Label3[1]->text(), QStringLiteral("1"));
+        QVERIFY(w.Command15->isEnabled());
         QCOMPARE(rig.shared.sourcePath, QStringLiteral("a:\\"));
-        QCOMPARE(w2.Label2[0]->text(), QStringLiteral("Status: Ready to Copy"));
+        QCOMPARE(w.Label2[0]->text(), QStringLiteral("Status: Ready to Copy"));
     }
 
     void driveFailsAfterProbe()
