@@ -1,5 +1,8 @@
 #include "tests/support/copykit.h"
 
+#include "settings/store.h"
+
+#include <QApplication>
 #include <QPushButton>
 
 namespace testkit {
@@ -8,9 +11,8 @@ pf::Status HookedFs::copyFile(const QString &source, const QString &destination,
                               const pf::CopyProgress &progress)
 {
     ++copies;
-    if (beforeCopy)
-        if (pf::Status s = beforeCopy(source, destination); !s)
-            return s;
+    if (pf::Status s = beforeCopy ? beforeCopy(source, destination) : pf::Status(); !s)
+        return s;
     pf::Status s = pf::FileSystem::copyFile(source, destination, mode, progress);
     if (s && afterCopy)
         afterCopy(source, destination);
@@ -19,35 +21,64 @@ pf::Status HookedFs::copyFile(const QString &source, const QString &destination,
 
 pf::Status HookedFs::deleteFile(const QString &path)
 {
-    if (beforeDelete)
-        if (pf::Status s = beforeDelete(path); !s)
-            return s;
+    if (pf::Status s = beforeDelete ? beforeDelete(path) : pf::Status(); !s)
+        return s;
     return pf::FileSystem::deleteFile(path);
 }
 
-HookedFs &hookFs(Rig &rig)
+Desk::Desk(bool keepNames, bool makeFolders)
 {
-    auto fs = std::make_unique<HookedFs>(rig.drives.map());
-    HookedFs &ref = *fs;
-    rig.rebuildServices(std::move(fs));
-    return ref;
-}
-
-void answerDialogs(Rig &rig, DialogScript &script)
-{
-    Module1 *shared = &rig.shared;
-    rig.prompt.onModal = [shared, &script](QDialog &dialog) {
+    clearSettings();
+    storeSetting(settings::kSplashScreen, "False");
+    auto hooked = std::make_unique<HookedFs>(rig.drives.map());
+    fs = hooked.get();
+    rig.rebuildServices(std::move(hooked));
+    a = rig.a();
+    pics = rig.c() + "/Pics";
+    clips = rig.c() + "/Clips";
+    if (makeFolders) {
+        QDir().mkpath(pics);
+        QDir().mkpath(clips);
+    }
+    w = &rig.openMain();
+    rig.shared.imageFolder = "C:\\Pics\\";
+    rig.shared.videoFolder = "C:\\Clips\\";
+    w->Check1->setChecked(keepNames);  // not saved: the tick as it stands counts
+    rig.prompt.boxes.clear();
+    rig.prompt.onModal = [this](QDialog &dialog) {
         if (dialog.objectName() != QLatin1String("frmDuplicate"))
             return;
-        ++script.shown;
-        script.newNames << shared->newName;
-        QVERIFY2(!script.answers.isEmpty(), "the clash dialog was shown once more than expected");
-        const QString answer = script.answers.takeFirst();
+        newNames << rig.shared.newName;
+        QVERIFY2(!answers.isEmpty(), "the clash dialog was shown once more than expected");
+        const QString answer = answers.takeFirst();
         if (answer == QLatin1String("close box"))
             dialog.close();
         else
             child<QPushButton>(&dialog, answer)->click();
     };
+}
+
+void Desk::put(const QStringList &names, const QDateTime &modified)
+{
+    for (const QString &n : names)
+        writeFile(onDisk(n), n.toLatin1(), modified);
+}
+
+QStringList Desk::copyDisk(const QList<int> &boxAnswers)
+{
+    rig.prompt.boxes.clear();
+    rig.prompt.answers = boxAnswers;
+    newNames.clear();
+    w->Command1_Click();
+    return rig.prompt.titles();
+}
+
+QWidget *visibleTopLevel(const QString &objectName)
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == objectName && top->isVisible())
+            return top;
+    return nullptr;
 }
 
 }  // namespace testkit

@@ -1,7 +1,7 @@
 #pragma once
 // For the copy and erase tests: a file system whose operations a test can
-// intercept (failures injected, races staged), and scripted answers for the
-// clash dialog.
+// intercept (failures injected, races staged), and a main window over
+// temporary drives whose clash dialog answers by script.
 
 #include "tests/support/testkit.h"
 
@@ -19,7 +19,6 @@ public:
     std::function<pf::Status(const QString &path)> beforeDelete;
     // Runs after a copy that succeeded.
     std::function<void(const QString &source, const QString &destination)> afterCopy;
-
     int copies = 0;  // copies attempted
 
     pf::Status copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
@@ -27,18 +26,27 @@ public:
     pf::Status deleteFile(const QString &path) override;
 };
 
-// Puts a HookedFs over the rig's drives (before openMain) and returns it.
-HookedFs &hookFs(Rig &rig);
+// A loaded main window (settings cleared, no splash) over a HookedFs, image
+// folder C:\Pics\ and video folder C:\Clips\ (made unless told otherwise),
+// the clash dialog answered by clicking the button named next in `answers`
+// ("close box": closed).
+struct Desk {
+    explicit Desk(bool keepNames, bool makeFolders = true);
+    Rig rig;
+    HookedFs *fs = nullptr;
+    frmMain *w = nullptr;
+    QString a, pics, clips;
+    QStringList answers, newNames;  // newName as each showing of the dialog saw it
 
-// Answers the clash dialog, one showing after another, by clicking the
-// button of the given objectName, or with its close box for "close box".
-// Every showing is counted in `shown`.
-struct DialogScript {
-    explicit DialogScript(QStringList list = {}) : answers(std::move(list)) {}
-    QStringList answers;
-    int shown = 0;
-    QStringList newNames;  // newName as each showing saw it
+    QString onDisk(const QString &name) const { return a + '/' + name; }
+    QString pic(const QString &name) const { return pics + '/' + name; }
+    QString clip(const QString &name) const { return clips + '/' + name; }
+    // Files on the diskette, each holding its own name.
+    void put(const QStringList &names, const QDateTime &modified = {});
+    // Copy Disk with the message boxes answered in turn; the titles shown.
+    QStringList copyDisk(const QList<int> &boxAnswers);
 };
-void answerDialogs(Rig &rig, DialogScript &script);
+
+QWidget *visibleTopLevel(const QString &objectName);
 
 }  // namespace testkit
