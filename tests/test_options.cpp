@@ -48,7 +48,7 @@ void save(Rig &rig, frmMain &w, const QString &image, const QString &video, int 
     w.Command10->click();
 }
 
-void clickTab(frmMain &w, int i) { QTest::mouseClick(w.SSTab1->tabBar(), Qt::LeftButton, {}, w.SSTab1->tabBar()->tabRect(i).center()); }
+void clickTab(QTabBar *bar, int i) { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(i).center()); }
 FolderTree *showPicker(QDialog &d) { return showNow(d), child<FolderTree>(&d, QStringLiteral("Dir1")); }
 QPushButton *button(QDialog &d, const char *name) { return child<QPushButton>(&d, QLatin1String(name)); }
 QString openPath(FolderTree *dir) { return FolderTree::pathOf(dir->openItem()); }
@@ -83,21 +83,21 @@ private Q_SLOTS:
         QTest::keyClicks(w.Text1[0], QStringLiteral("x"));
         QVERIFY(pending(w));
         QCOMPARE(storedSetting(kImage), QStringLiteral("C:\\Pics"));
-        // Undo: stored text or "C:\", Check1 from "Rename" (ticked when empty at start-up only); copy folder stays.
+        // Undo: the stored text or "C:\", Check1 from "Rename"; the folder the copy uses stays.
         w.Text1[1]->setText(QStringLiteral("D:\\Clips"));
         w.Check1->click();
         w.Command11->click();
         QCOMPARE(boxes(w) << rig.shared.imageFolder, QStringList({"C:\\Pics", "C:\\", "C:\\Pics\\"}));
         QVERIFY(!w.Check1->isChecked() && clean(w));
-        storeSetting(kRename, QString());
-        w.Command11->click();
-        QVERIFY(!w.Check1->isChecked());
         // The splash choice is stored at once; the two buttons stay as they were.
         w.Check2->click();
         QVERIFY(storedSetting(kSplash) == QStringLiteral("True") && clean(w));
         QTest::keyClicks(w.Text1[1], QStringLiteral("y"));
         w.Check2->click();
         QVERIFY(storedSetting(kSplash) == QStringLiteral("False") && pending(w));
+        storeSetting(kRename, QString());  // an empty "Rename" ticks Check1 at start-up only
+        w.Command11->click();
+        QVERIFY(!w.Check1->isChecked() && clean(w));
         // Save: an existing folder gets its '\'; a missing one is created on Yes.
         save(rig, w, QStringLiteral("c:\\pics"), QStringLiteral("D:\\New"), pf::AnsYes);
         QCOMPARE(rig.prompt.texts(), QStringList{kCreate.arg(QStringLiteral("D:\\New\\"), "Video")});
@@ -109,7 +109,8 @@ private Q_SLOTS:
         save(rig, w, QStringLiteral("D:\\Missing"), QString(), pf::AnsNo);
         QCOMPARE(rig.prompt.texts(), QStringList{kCreate.arg(QStringLiteral("D:\\Missing\\"), "Image")});
         QVERIFY(!QFileInfo::exists(rig.drives.root(QLatin1Char('D')) + QStringLiteral("/Missing")));
-        QCOMPARE(boxes(w) + stored() << rig.shared.videoFolder, QStringList({"c:\\pics\\", "\\", "c:\\pics\\", "\\", "True", "\\"}));
+        QCOMPARE(boxes(w) + stored() << rig.shared.videoFolder,
+                 QStringList({"c:\\pics\\", "\\", "c:\\pics\\", "\\", "True", "\\"}));
         // The video folder declined: the video key kept, videoFolder from the put-back text.
         storeSetting(kVideo, QStringLiteral("D:\\New"));
         save(rig, w, QStringLiteral("D:\\New\\"), QStringLiteral("D:\\Gone"), pf::AnsNo);
@@ -135,30 +136,30 @@ private Q_SLOTS:
         rig.prompt.onBox = [&](const ShownBox &) { tabs << w.SSTab1->currentIndex(); };
         // Nothing pending: no question; Exit is off only on the Options tab.
         for (int tab : {0, 1, 2, 1}) {
-            clickTab(w, tab);
+            clickTab(w.SSTab1->tabBar(), tab);
             QCOMPARE(w.Command6->isEnabled(), tab != 1);
         }
         QVERIFY(rig.prompt.boxes.isEmpty());
         // Pending + Cancel: the Options tab stays in front, Exit off, edits pending.
         QTest::keyClicks(w.Text1[0], QStringLiteral("Typed"));
         rig.prompt.answers = {pf::AnsCancel, pf::AnsNo, pf::AnsYes};
-        clickTab(w, 0);
+        clickTab(w.SSTab1->tabBar(), 0);
         QCOMPARE(rig.prompt.texts(), QStringList{QStringLiteral("Save Changes?")});
         QVERIFY(rig.prompt.boxes[0].buttons == pf::MbYesNoCancel && rig.prompt.titles() == QStringList{"Corvanta"});
         QVERIFY(w.SSTab1->currentIndex() == 1 && !w.Command6->isEnabled() && pending(w));
         // No: undone; Yes: saved. Each time the chosen tab in front, asked once.
-        clickTab(w, 0);
+        clickTab(w.SSTab1->tabBar(), 0);
         QVERIFY(rig.prompt.boxes.size() == 2 && w.SSTab1->currentIndex() == 0 && w.Command6->isEnabled());
         QCOMPARE(QStringList({w.Text1[0]->text(), storedSetting(kImage)}), QStringList({"C:\\", ""}));
         w.SSTab1->setCurrentIndex(1);
         w.Text1[0]->setText(QStringLiteral("D:"));
-        clickTab(w, 2);
+        clickTab(w.SSTab1->tabBar(), 2);
         QVERIFY(rig.prompt.boxes.size() == 3 && w.SSTab1->currentIndex() == 2 && w.Command6->isEnabled() && clean(w));
         QCOMPARE(QStringList({storedSetting(kImage), rig.shared.imageFolder}), QStringList({"D:\\", "D:\\"}));
         QCOMPARE(tabs, QList<int>({1, 1, 1}));
         // Leaving another tab asks nothing, even with edits pending.
         w.Check1->click();
-        clickTab(w, 0);
+        clickTab(w.SSTab1->tabBar(), 0);
         QVERIFY(rig.prompt.boxes.size() == 3 && pending(w));
     }
 
