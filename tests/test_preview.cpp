@@ -1,5 +1,4 @@
-// Preview Disk and the image viewer, driven through F2, the list, the picture
-// and the viewer's own picture, on a temporary diskette.
+// Preview Disk and the image viewer, driven through F2, the list and the pictures, on a temporary diskette.
 
 #include "platform/picture.h"
 #include "platform/twips_ui.h"
@@ -8,180 +7,112 @@
 #include "settings/store.h"
 #include "tests/support/testkit.h"
 
-#include <QBuffer>
-#include <QDir>
 #include <QImageWriter>
 
 using namespace testkit;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray jpegBytes(const QImage &image, bool progressive = false)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    writer.setProgressiveScanWrite(progressive);
-    if (!writer.write(image))
-        qFatal("cannot write a JPEG: %s", qPrintable(writer.errorString()));
-    return bytes;
-}
+const QColor kRed(220, 30, 30), kGreen(30, 200, 60), kBlue(30, 60, 220), kYellow(230, 220, 40), kGrey(128, 128, 128);
+const QRectF kWideFit(2280, 360, 2172, 1629), kEmptyFit(2280, 360, 2172, 1375.98), kTallFit(2551.5, 360, 1629, 2172);
 
 QImage solid(int width, int height, QColor colour)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
+    return image.fill(colour), image;
 }
 
-void writeJpeg(const QString &path, int width, int height, QColor colour)
+QByteArray jpeg(const QImage &image, bool progressive = false)
 {
-    writeFile(path, jpegBytes(solid(width, height, colour)));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    return writer.write(image) ? bytes : QByteArray();
 }
 
-// The same JPEG with an EXIF orientation tag (6: to be turned a quarter
-// clockwise) written into an APP1 segment after the start marker.
-QByteArray withOrientation(const QByteArray &jpeg, quint16 orientation)
+// The same JPEG with an EXIF orientation tag (IFD0 with one entry) after the start marker.
+QByteArray withOrientation(const QByteArray &jpeg, char orientation)
 {
-    QByteArray tiff("MM\0\x2a\0\0\0\x08", 8);                      // big-endian header, IFD0 at 8
-    tiff += QByteArray("\0\x01", 2);                               // one entry
-    tiff += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8);             // Orientation, SHORT, count 1
-    tiff += char(orientation >> 8);
-    tiff += char(orientation & 0xff);
-    tiff += QByteArray(2, '\0');
-    tiff += QByteArray(4, '\0');                                   // no next IFD
-    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment("\xff\xe1", 2);
-    segment += char((body.size() + 2) >> 8);
-    segment += char((body.size() + 2) & 0xff);
-    return jpeg.left(2) + segment + body + jpeg.mid(2);
+    QByteArray body("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25);
+    body += orientation + QByteArray(6, '\0');
+    return jpeg.left(2) + QByteArray("\xff\xe1\0", 3) + char(body.size() + 2) + body + jpeg.mid(2);
 }
 
-// The same JPEG with its frame header claiming another size.
-QByteArray claimingSize(QByteArray jpeg, quint16 width, quint16 height)
+QByteArray claimingHugeSize(QByteArray jpeg)
 {
-    const int sof = int(jpeg.indexOf(QByteArray("\xff\xc0", 2)));
-    if (sof < 0)
-        qFatal("no frame header");
-    jpeg[sof + 5] = char(height >> 8);
-    jpeg[sof + 6] = char(height & 0xff);
-    jpeg[sof + 7] = char(width >> 8);
-    jpeg[sof + 8] = char(width & 0xff);
-    return jpeg;
+    return jpeg.replace(jpeg.indexOf(QByteArray("\xff\xc0", 2)) + 5, 4, "\xfd\xe8\xfd\xe8", 4);  // 65000 x 65000
 }
 
-// The colour in the middle of a picture is near the expected one.
-bool near(const QImage &picture, QColor expected, QPoint at = QPoint(-1, -1))
+// The colour in the middle column, at a fraction of the height, is near the expected one.
+bool near(const QImage &picture, QColor e, double atY = 0.5)
 {
-    if (picture.isNull())
-        return false;
-    if (at.x() < 0)
-        at = QPoint(picture.width() / 2, picture.height() / 2);
-    const QColor c = picture.pixelColor(at);
-    return qAbs(c.red() - expected.red()) < 40 && qAbs(c.green() - expected.green()) < 40
-           && qAbs(c.blue() - expected.blue()) < 40;
+    const QColor c = picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, int(picture.height() * atY));
+    return c.isValid() && qAbs(c.red() - e.red()) < 40 && qAbs(c.green() - e.green()) < 40
+           && qAbs(c.blue() - e.blue()) < 40;
 }
 
-// A rectangle given in twips, as the window tables write it, is within a
-// pixel's rounding of the rectangle on screen.
-bool inTwips(const QRect &px, double left, double top, double width, double height)
+// A rectangle in twips, as the window tables give it, is within a pixel of the one on screen.
+bool inTwips(const QRect &px, const QRectF &tw)
 {
-    return qAbs(px.x() - left / 15) <= 1 && qAbs(px.y() - top / 15) <= 1 && qAbs(px.width() - width / 15) <= 1
-           && qAbs(px.height() - height / 15) <= 1;
+    return qAbs(px.x() - tw.x() / 15) <= 1 && qAbs(px.y() - tw.y() / 15) <= 1
+           && qAbs(px.width() - tw.width() / 15) <= 1 && qAbs(px.height() - tw.height() / 15) <= 1;
 }
 
-bool sizeInTwips(const QSize &px, double width, double height)
+bool isEmptyPreview(const frmPreviewDisk &w)
 {
-    return inTwips(QRect(QPoint(0, 0), px), 0, 0, width, height);
+    return w.Image1->picture().isNull() && w.naturalSize() == QSizeF(2292, 1452)
+           && inTwips(w.Image1->geometry(), kEmptyFit);
 }
 
-// One opening of the viewer as the test saw it.
-struct ViewerSeen {
-    QString title;
-    QString owner;
-    QRect image;
-    QSize client;
-    QImage picture;
-    bool closedByClick = false;
-};
-
-// Runs Preview Disk with F2 and hands the open, shown preview window to a
-// script; every viewer it opens is recorded and closed by a click.
-class Session {
-public:
-    explicit Session(Rig &rig) : m_rig(rig)
+// Hands each shown preview window to a script; checks, records and closes (by a click) every viewer.
+struct Session {
+    explicit Session(Rig &rig) : rig(rig)
     {
         rig.prompt.onModal = [this](QDialog &dialog) {
             if (auto *viewer = qobject_cast<frmPreview *>(&dialog)) {
-                ViewerSeen seen;
-                seen.title = viewer->windowTitle();
-                seen.owner = viewer->parentWidget() ? viewer->parentWidget()->objectName() : QString();
-                seen.image = viewer->Image1->geometry();
-                seen.client = viewer->size();
-                seen.picture = viewer->Image1->picture();
+                QCOMPARE(viewer->windowTitle(), u"Click Image To Close"_s);
                 viewer->show();
+                QVERIFY(qobject_cast<frmPreviewDisk *>(viewer->parentWidget()) && viewer->Image1->pos() == QPoint());
+                QCOMPARE(viewer->size(), viewer->Image1->size());  // the frame goes around the picture
+                viewers << std::pair(viewer->Image1->geometry(), viewer->Image1->picture());
                 QTest::mouseClick(viewer->Image1, Qt::LeftButton);
-                seen.closedByClick = !viewer->isVisible();
-                viewer->close();
-                viewers << seen;
+                QVERIFY(!viewer->isVisible());
             } else if (auto *preview = qobject_cast<frmPreviewDisk *>(&dialog)) {
                 preview->show();
-                if (!QTest::qWaitForWindowExposed(preview))
-                    qWarning("preview window not exposed");
+                QVERIFY(QTest::qWaitForWindowExposed(preview));
                 if (script)
                     script(*preview);
-                preview->close();
             }
+            dialog.close();
         };
     }
-    ~Session() { m_rig.prompt.onModal = nullptr; }
-
-    void runF2() { QTest::keyClick(m_rig.window.get(), Qt::Key_F2); }
-
+    void runF2() { QTest::keyClick(rig.window.get(), Qt::Key_F2); }
+    int opened() const { return rig.prompt.modals.count(u"frmPreviewDisk"_s); }
+    Rig &rig;
     std::function<void(frmPreviewDisk &)> script;
-    QList<ViewerSeen> viewers;
-
-private:
-    Rig &m_rig;
+    QList<std::pair<QRect, QImage>> viewers;  // the picture's rectangle and the picture
 };
 
 void clickEntry(QListWidget *list, int row)
 {
-    QListWidgetItem *item = list->item(row);
-    list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
 }
 
-// Takes the diskette out of drive A: at a chosen listing, and puts it back
-// when the drive is selected again (the user inserted it and pressed OK).
-class TakenOutFs : public pf::FileSystem {
-public:
-    TakenOutFs(pf::DriveMap drives, QString root) : pf::FileSystem(std::move(drives)), m_root(std::move(root)) {}
-
-    int takeOutAtListing = -1;
-    bool putBackOnSelect = false;
-
+// Takes the diskette out of drive A: at the fourth listing (the first of the opening).
+struct TakenOutFs : pf::FileSystem {
+    TakenOutFs(Rig &rig) : pf::FileSystem(rig.drives.map()), root(rig.a()) {}
     pf::Result<QStringList> listFiles(const QString &folder, const QString &pattern, bool admit) override
     {
-        if (++m_listings == takeOutAtListing)
-            QDir().rename(m_root, m_root + QStringLiteral(".out"));
+        if (++listings == 4)
+            QDir().rename(root, root + u".out"_s);
         return pf::FileSystem::listFiles(folder, pattern, admit);
     }
-    pf::Status selectDrive(QChar letter) override
-    {
-        if (putBackOnSelect && QDir(m_root + QStringLiteral(".out")).exists())
-            QDir().rename(m_root + QStringLiteral(".out"), m_root);
-        return pf::FileSystem::selectDrive(letter);
-    }
-
-private:
-    QString m_root;
-    int m_listings = 0;
+    QString root;
+    int listings = 0;
 };
-
-const QColor kRed(220, 30, 30), kGreen(30, 200, 60), kBlue(30, 60, 220), kYellow(230, 220, 40), kGrey(128, 128, 128);
 
 }  // namespace
 
@@ -191,379 +122,175 @@ private Q_SLOTS:
     void init()
     {
         clearSettings();
-        storeSetting(settings::kSplashScreen, QStringLiteral("False"));
+        storeSetting(settings::kSplashScreen, u"False"_s);
     }
 
-    // The preview window as it opens, the preview fit of each kind of
-    // picture, and selection by mouse and keys.
-    void openingAndPreviewFit()
+    // The preview window; both windows' fits, by mouse and arrow keys; the viewer; the double-click; no pictures.
+    void openingAndFit()
     {
         Rig rig;
-        writeJpeg(rig.a() + QStringLiteral("/a_wide.jpg"), 640, 480, kRed);
-        writeJpeg(rig.a() + QStringLiteral("/B_TALL.JPG"), 320, 640, kGreen);
-        writeJpeg(rig.a() + QStringLiteral("/c_square.jpg"), 1000, 1000, kBlue);
-        writeJpeg(rig.a() + QStringLiteral("/d_wider.jpg"), 1280, 1024, kYellow);
-        writeJpeg(rig.a() + QStringLiteral("/.hidden.jpg"), 64, 64, kGrey);
-        writeFile(rig.a() + QStringLiteral("/clip.mpg"), "MPG");
+        struct Pic { QString name; QSize size; QColor colour; QRectF preview; QSizeF viewer; };
+        const QList<Pic> pics{{u"a_wide.jpg"_s, {640, 480}, kRed, kWideFit, {6132, 4599}},
+                              {u"B_TALL.JPG"_s, {480, 640}, kGreen, kTallFit, {3449.25, 4599}},
+                              {u"c_square.jpg"_s, {1000, 1000}, kBlue, {2280, 360, 2172, 2172}, {4599, 4599}},
+                              {u"d_wider.jpg"_s, {1280, 1024}, kYellow, {2280, 360, 2172, 1737.6}, {6132, 4905.6}}};
+        const QString a = rig.a() + u'/';
+        for (const Pic &p : pics)
+            writeFile(a + p.name, jpeg(solid(p.size.width(), p.size.height(), p.colour)));
+        writeFile(a + u".hidden.jpg"_s, jpeg(solid(64, 64, kGrey)));
+        writeFile(a + u"clip.mpg"_s, "MPG");
         frmMain &main = rig.openMain();
-
         Session session(rig);
-        bool ran = false;
+        // Row and key (0: a click): down from no entry, tall, wide after tall (left edge back), square, down, up.
+        QList<QPair<int, int>> visits{{0, Qt::Key_Down}, {1, 0}, {0, 0}, {2, 0}, {3, Qt::Key_Down}, {2, Qt::Key_Up}};
         session.script = [&](frmPreviewDisk &w) {
-            ran = true;
-            QCOMPARE(w.windowTitle(), QStringLiteral("Preview Disk"));
-            QCOMPARE(w.size(), QSize(pf::tw(4560), pf::tw(2760)));
-            QCOMPARE(w.minimumSize(), w.maximumSize());
-            QCOMPARE(w.parentWidget(), &main);
-            QCOMPARE(w.windowIcon().cacheKey(), main.windowIcon().cacheKey());
-            QCOMPARE(w.Label15->text(), QStringLiteral("Click image to enlarge..."));
-            QVERIFY(inTwips(w.File4->geometry(), 120, 120, 2052, 2430));
-            QVERIFY(inTwips(w.Label15->geometry(), 2280, 120, 2172, 252));
-            QCOMPARE(w.focusWidget(), w.File4);
-
-            // The diskette's plain pictures, sorted by name, capitals and all.
-            QStringList listed;
-            for (int i = 0; i < w.File4->count(); ++i)
-                listed << w.File4->item(i)->text();
-            QCOMPARE(listed, (QStringList{QStringLiteral("a_wide.jpg"), QStringLiteral("B_TALL.JPG"),
-                                          QStringLiteral("c_square.jpg"), QStringLiteral("d_wider.jpg")}));
-
-            // The first picture shows while no entry is selected: 640 x 480.
-            QCOMPARE(w.listIndex(), -1);
-            QVERIFY(w.File4->selectedItems().isEmpty());
-            QVERIFY(near(w.Image1->picture(), kRed));
-            QCOMPARE(w.naturalSize(), QSizeF(640, 480));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280, 360, 2172, 1629));
-
-            // Twice as tall as wide: centred in the column, 1086 wide at 2823.
-            clickEntry(w.File4, 1);
-            QCOMPARE(w.listIndex(), 1);
-            QVERIFY(near(w.Image1->picture(), kGreen));
-            QVERIFY(inTwips(w.Image1->geometry(), 2823, 360, 1086, 2172));
-            // Centred by the width the control took, to the pixel.
-            const QRect tall = w.Image1->geometry();
-            QVERIFY(qAbs((tall.left() - pf::tw(2280)) - (pf::tw(2280) + pf::tw(2172) - tall.right() - 1)) <= 1);
-
-            // A wide picture after a tall one starts at the column's edge again.
-            clickEntry(w.File4, 0);
-            QVERIFY(near(w.Image1->picture(), kRed));
-            QCOMPARE(w.Image1->geometry(), QRect(pf::tw(2280), pf::tw(360), pf::tw(2172), pf::tw(1629)));
-
-            // Square: the tall branch, the whole square.
-            clickEntry(w.File4, 2);
-            QVERIFY(near(w.Image1->picture(), kBlue));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280, 360, 2172, 2172));
-
-            // The arrow keys: 1280 x 1024 below, the square again above.
-            QTest::keyClick(w.File4, Qt::Key_Down);
-            QCOMPARE(w.listIndex(), 3);
-            QVERIFY(near(w.Image1->picture(), kYellow));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280, 360, 2172, 1737.6));
-            QTest::keyClick(w.File4, Qt::Key_Up);
-            QCOMPARE(w.listIndex(), 2);
-            QVERIFY(near(w.Image1->picture(), kBlue));
-        };
-        QVERIFY(main.Command15->isEnabled());
-        QCOMPARE(main.focusWidget(), main.Command12);
-        session.runF2();
-        QVERIFY(ran);
-        QCOMPARE(rig.prompt.modals, QStringList{QStringLiteral("frmPreviewDisk")});
-        QVERIFY(rig.prompt.boxes.isEmpty());
-        QCOMPARE(main.focusWidget(), main.SSTab1->tabBar());
-
-        // The next opening starts afresh: the first file, nothing selected,
-        // and the first arrow key selects the first entry.
-        session.script = [&](frmPreviewDisk &w) {
-            QCOMPARE(w.listIndex(), -1);
-            QVERIFY(near(w.Image1->picture(), kRed));
-            QTest::keyClick(w.File4, Qt::Key_Down);
-            QCOMPARE(w.listIndex(), 0);
-            QVERIFY(near(w.Image1->picture(), kRed));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280, 360, 2172, 1629));
-        };
-        main.Command15->click();
-        QCOMPARE(rig.prompt.modals.size(), 2);
-    }
-
-    // The viewer: its fit of each kind of picture, the window around it, the
-    // preview's own picture, closing by a click, and the double-click.
-    void viewerFitAndOpening()
-    {
-        Rig rig;
-        writeJpeg(rig.a() + QStringLiteral("/1.jpg"), 640, 480, kRed);
-        writeJpeg(rig.a() + QStringLiteral("/2.jpg"), 480, 640, kGreen);
-        writeJpeg(rig.a() + QStringLiteral("/3.jpg"), 1000, 1000, kBlue);
-        writeJpeg(rig.a() + QStringLiteral("/4.jpg"), 1280, 1024, kYellow);
-        rig.openMain();
-
-        Session session(rig);
-        QList<qint64> shownKeys;
-        QRect previewAfterViewer;
-        session.script = [&](frmPreviewDisk &w) {
-            for (int row = 0; row < 4; ++row) {
-                clickEntry(w.File4, row);
-                shownKeys << w.Image1->picture().cacheKey();
-                const QRect before = w.Image1->geometry();
+            QCOMPARE(w.windowTitle(), u"Preview Disk"_s);
+            QVERIFY(w.minimumSize() == QSize(pf::tw(4560), pf::tw(2760)) && w.maximumSize() == w.minimumSize());
+            QVERIFY(w.parentWidget() == &main && w.windowIcon().cacheKey() == main.windowIcon().cacheKey());
+            QCOMPARE(w.Label15->text(), u"Click image to enlarge..."_s);
+            QVERIFY(inTwips(w.File4->geometry(), {120, 120, 2052, 2430}));
+            QVERIFY(inTwips(w.Label15->geometry(), {2280, 120, 2172, 252}));
+            QVERIFY(w.focusWidget() == w.File4 && w.File4->count() == pics.size());  // no clip, no hidden file
+            QVERIFY(w.listIndex() == -1 && w.File4->selectedItems().isEmpty());  // no entry selected,
+            QVERIFY(near(w.Image1->picture(), kRed) && inTwips(w.Image1->geometry(), kWideFit));  // the first shown
+            for (int i = 0; i < visits.size(); ++i) {
+                const auto [row, key] = visits[i];
+                key ? QTest::keyClick(w.File4, Qt::Key(key)) : clickEntry(w.File4, row);
+                QVERIFY(w.listIndex() == row && w.File4->item(row)->text() == pics[row].name);  // sorted, any case
+                QCOMPARE(w.naturalSize(), QSizeF(pics[row].size));
+                const QRect at = w.Image1->geometry();
+                QVERIFY(near(w.Image1->picture(), pics[row].colour) && inTwips(at, pics[row].preview));
+                QVERIFY(qAbs((at.left() - pf::tw(2280)) - (pf::tw(2280 + 2172) - at.right() - 1)) <= 1);  // centred
                 QTest::mouseClick(w.Image1, Qt::LeftButton);
-                // The preview is unchanged and takes input again.
-                QCOMPARE(w.Image1->geometry(), before);
-                QCOMPARE(w.Image1->picture().cacheKey(), shownKeys.last());
+                QCOMPARE(session.viewers.size(), i + 1);
+                QVERIFY(inTwips(session.viewers[i].first, {{0, 0}, pics[row].viewer}));
+                QCOMPARE(session.viewers[i].second.cacheKey(), w.Image1->picture().cacheKey());  // no new reading
+                QCOMPARE(w.Image1->geometry(), at);  // unchanged after the viewer
             }
-            // The same picture twice: the same size twice.
-            QTest::mouseClick(w.Image1, Qt::LeftButton);
-
-            // Double-click on another entry: its picture, then the viewer.
-            QListWidgetItem *first = w.File4->item(0);
-            const QPoint at = w.File4->visualItemRect(first).center();
-            // As the window system delivers it: a click, then the second press
-            // as a double-click, then its release.
+            // Double-click as the window system delivers it: a click (no viewer), a double-click press, a release.
+            const QPoint at = w.File4->visualItemRect(w.File4->item(0)).center();
             QTest::mouseClick(w.File4->viewport(), Qt::LeftButton, {}, at);
-            QCOMPARE(session.viewers.size(), 5);
+            QCOMPARE(session.viewers.size(), visits.size());
             QTest::mouseDClick(w.File4->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseRelease(w.File4->viewport(), Qt::LeftButton, {}, at);
-            QCOMPARE(w.listIndex(), 0);
-            QVERIFY(near(w.Image1->picture(), kRed));
-            previewAfterViewer = w.Image1->geometry();
+            QVERIFY(w.listIndex() == 0 && inTwips(w.Image1->geometry(), kWideFit));
+            QCOMPARE(session.viewers.size(), visits.size() + 1);
+            QVERIFY(session.viewers.last() == std::pair(session.viewers[0].first, w.Image1->picture()));
         };
-        session.runF2();
-
-        const QList<ViewerSeen> &v = session.viewers;
-        QCOMPARE(v.size(), 6);
-        for (const ViewerSeen &seen : v) {
-            QCOMPARE(seen.title, QStringLiteral("Click Image To Close"));
-            QCOMPARE(seen.owner, QStringLiteral("frmPreviewDisk"));
-            QCOMPARE(seen.image.topLeft(), QPoint(0, 0));
-            // The client area is the picture; the frame goes around it.
-            QCOMPARE(seen.client, seen.image.size());
-            QVERIFY(seen.closedByClick);
-        }
-        // The preview's own decode, not a second reading of the file.
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(v[i].picture.cacheKey(), shownKeys[i]);
-        QVERIFY(near(v[0].picture, kRed));
-        QVERIFY(sizeInTwips(v[0].image.size(), 6132, 4599));
-        QVERIFY(near(v[1].picture, kGreen));
-        QVERIFY(sizeInTwips(v[1].image.size(), 3449.25, 4599));
-        QVERIFY(near(v[2].picture, kBlue));
-        QVERIFY(sizeInTwips(v[2].image.size(), 4599, 4599));
-        QVERIFY(near(v[3].picture, kYellow));
-        QVERIFY(sizeInTwips(v[3].image.size(), 6132, 4905.6));
-        QCOMPARE(v[4].image, v[3].image);
-        QVERIFY(near(v[5].picture, kRed));
-        QCOMPARE(v[5].image, v[0].image);
-        // The picture is decoded sharp enough for the viewer's size.
-        QVERIFY(v[0].picture.width() >= v[0].image.width());
-        QCOMPARE(previewAfterViewer, QRect(pf::tw(2280), pf::tw(360), pf::tw(2172), pf::tw(1629)));
-    }
-
-    // Clips only, reached with F2 while Preview Disk is disabled: an empty
-    // list, an empty picture, and an empty viewer on a click.
-    void emptyImageList()
-    {
-        Rig rig;
-        writeFile(rig.a() + QStringLiteral("/clip.mpg"), "MPG");
-        frmMain &main = rig.openMain();
-        main.Command12_Click();
-        QVERIFY(!main.Command15->isEnabled());
-
-        Session session(rig);
-        bool ran = false;
-        session.script = [&](frmPreviewDisk &w) {
-            ran = true;
-            QCOMPARE(w.File4->count(), 0);
-            QVERIFY(w.Image1->picture().isNull());
-            QCOMPARE(w.naturalSize(), QSizeF(2292, 1452));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280, 360, 2172, 1375.98));
-            QTest::keyClick(w.File4, Qt::Key_Down);
-            QCOMPARE(w.listIndex(), -1);
-            QTest::mouseClick(w.Image1, Qt::LeftButton);
-        };
-        session.runF2();
-        QVERIFY(ran);
-        QVERIFY(!main.Command15->isEnabled());
-        QCOMPARE(session.viewers.size(), 1);
-        QVERIFY(session.viewers[0].picture.isNull());
-        QVERIFY(sizeInTwips(session.viewers[0].image.size(), 6132, 3884.67));
-        QVERIFY(rig.prompt.boxes.isEmpty());
-    }
-
-    // Pictures that cannot be shown keep the previous picture and its
-    // rectangle, without a message; damaged or unusual ones never crash.
-    void badPictures()
-    {
-        Rig rig;
-        const QString a = rig.a();
-        const QByteArray good = jpegBytes(solid(300, 600, kGreen));
-        writeFile(a + QStringLiteral("/0_good.jpg"), good);
-        writeFile(a + QStringLiteral("/1_empty.jpg"), QByteArray());
-        writeFile(a + QStringLiteral("/2_text.jpg"), "These are not the pixels you are looking for.\n");
-        writeFile(a + QStringLiteral("/3_header_cut.jpg"), good.left(120));
-        writeFile(a + QStringLiteral("/4_huge.jpg"), claimingSize(good, 65000, 65000));
-        writeFile(a + QStringLiteral("/5_gone.jpg"), good);
-        writeFile(a + QStringLiteral("/6_now_a_folder.jpg"), good);
-        writeFile(a + QStringLiteral("/7_data_cut.jpg"), jpegBytes(solid(640, 480, kRed)).left(900));
-        rig.openMain();
-
-        Session session(rig);
-        bool ran = false;
-        session.script = [&](frmPreviewDisk &w) {
-            ran = true;
-            // Unreadable since the list was read: gone, or a folder now.
-            QFile::remove(a + QStringLiteral("/5_gone.jpg"));
-            QFile::remove(a + QStringLiteral("/6_now_a_folder.jpg"));
-            QDir(a).mkdir(QStringLiteral("6_now_a_folder.jpg"));
-
-            const qint64 key = w.Image1->picture().cacheKey();
-            const QRect rect = w.Image1->geometry();
-            QVERIFY(near(w.Image1->picture(), kGreen));
-            for (int row = 1; row <= 6; ++row) {
-                clickEntry(w.File4, row);
-                QCOMPARE(w.listIndex(), row);
-                QCOMPARE(w.Image1->picture().cacheKey(), key);
-                QCOMPARE(w.Image1->geometry(), rect);
-                QCOMPARE(w.naturalSize(), QSizeF(300, 600));
-            }
-            // The viewer shows what the preview still shows.
-            QTest::mouseClick(w.Image1, Qt::LeftButton);
-
-            // Cut inside the picture data: shown as far as it goes.
-            clickEntry(w.File4, 7);
-            QCOMPARE(w.naturalSize(), QSizeF(640, 480));
-            QVERIFY(!w.Image1->picture().isNull());
-            QVERIFY(inTwips(w.Image1->geometry(), 2280, 360, 2172, 1629));
-        };
-        session.runF2();
-        QVERIFY(ran);
-        QVERIFY(rig.prompt.boxes.isEmpty());
-        QCOMPARE(session.viewers.size(), 1);
-        QVERIFY(near(session.viewers[0].picture, kGreen));
-
-        // The loader refuses the enormous claim from the header alone.
-        pf::Result<pf::Picture> huge = pf::loadPicture(*rig.services->fs, QStringLiteral("a:\\4_huge.jpg"), QSize(100, 100));
-        QVERIFY(!huge);
-        QVERIFY(huge.error().reason.contains(QStringLiteral("65000")));
-
-        // A first picture that cannot be shown: no picture, the natural size
-        // of an empty preview, and its wide fit.
-        QFile::remove(a + QStringLiteral("/0_good.jpg"));
-        session.script = [&](frmPreviewDisk &w) {
-            QCOMPARE(w.File4->item(0)->text(), QStringLiteral("1_empty.jpg"));
-            QVERIFY(w.Image1->picture().isNull());
-            QCOMPARE(w.naturalSize(), QSizeF(2292, 1452));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280, 360, 2172, 1375.98));
-        };
-        session.runF2();
-        QVERIFY(rig.prompt.boxes.isEmpty());
-    }
-
-    // Progressive, grayscale and CMYK pictures show; a picture whose EXIF
-    // tag says it must be turned shows turned, with its size after the turn.
-    void variantsAndTurnedPictures()
-    {
-        Rig rig;
-        const QString a = rig.a();
-        writeFile(a + QStringLiteral("/1_progressive.jpg"), jpegBytes(solid(640, 480, kBlue), true));
-        writeFile(a + QStringLiteral("/2_gray.jpg"), jpegBytes(solid(480, 640, kGrey).convertToFormat(QImage::Format_Grayscale8)));
-        QVERIFY(QFile::copy(QFINDTESTDATA("data/cmyk.jpg"), a + QStringLiteral("/3_cmyk.jpg")));
-        // Left half red, right half blue, tagged to be turned a quarter clockwise:
-        // upright it is 480 x 640, red above, blue below.
-        QImage halves = solid(640, 480, kBlue);
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 320; ++x)
-                halves.setPixelColor(x, y, kRed);
-        writeFile(a + QStringLiteral("/4_turned.jpg"), withOrientation(jpegBytes(halves), 6));
-        rig.openMain();
-
-        Session session(rig);
-        session.script = [&](frmPreviewDisk &w) {
-            QVERIFY(near(w.Image1->picture(), kBlue));
-            QCOMPARE(w.naturalSize(), QSizeF(640, 480));
-
-            clickEntry(w.File4, 1);
-            QVERIFY(near(w.Image1->picture(), kGrey));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280 + (2172 - 1629) / 2.0, 360, 1629, 2172));
-
-            clickEntry(w.File4, 2);
-            QCOMPARE(w.naturalSize(), QSizeF(24, 16));
-            QVERIFY(near(w.Image1->picture(), QColor(0x20, 0xc0, 0x40)));
-
-            clickEntry(w.File4, 3);
-            QCOMPARE(w.naturalSize(), QSizeF(480, 640));
-            const QImage p = w.Image1->picture();
-            QVERIFY(p.height() > p.width());
-            QVERIFY(near(p, kRed, QPoint(p.width() / 2, p.height() / 4)));
-            QVERIFY(near(p, kBlue, QPoint(p.width() / 2, p.height() * 3 / 4)));
-            QVERIFY(inTwips(w.Image1->geometry(), 2280 + (2172 - 1629) / 2.0, 360, 1629, 2172));
-            QTest::mouseClick(w.Image1, Qt::LeftButton);
-        };
-        session.runF2();
-        QCOMPARE(session.viewers.size(), 1);
-        const ViewerSeen &turned = session.viewers[0];
-        QVERIFY(sizeInTwips(turned.image.size(), 3449.25, 4599));
-        QVERIFY(near(turned.picture, kRed, QPoint(turned.picture.width() / 2, turned.picture.height() / 4)));
-        QVERIFY(near(turned.picture, kBlue, QPoint(turned.picture.width() / 2, turned.picture.height() * 3 / 4)));
-
-        // Decoded at an eighth, the smallest step of the decoder that covers
-        // the size asked for, not at full size; the natural size after the turn.
-        writeFile(a + QStringLiteral("/big.jpg"), withOrientation(jpegBytes(solid(2400, 1600, kRed)), 6));
-        pf::Result<pf::Picture> small = pf::loadPicture(*rig.services->fs, QStringLiteral("a:\\big.jpg"), QSize(100, 150));
-        QVERIFY(small);
-        QCOMPARE(small->natural, QSize(1600, 2400));
-        QCOMPARE(small->image.size(), QSize(200, 300));
-        QVERIFY(near(small->image, kRed));
-    }
-
-    // F2 pressed on the focused button of the shown main window opens the
-    // preview once, also when closing it leaves no window active.
-    void f2FromTheFocusedControl()
-    {
-        Rig rig;
-        writeJpeg(rig.a() + QStringLiteral("/pic.jpg"), 64, 48, kRed);
-        frmMain &main = rig.openMain();
+        // F2 on the focused button of the shown window opens the preview once.
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QCOMPARE(QApplication::focusWidget(), main.Command12);
-        Session session(rig);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
-        QCOMPARE(rig.prompt.modals, QStringList{QStringLiteral("frmPreviewDisk")});
-        main.close();
+        QCOMPARE(session.opened(), 1);
+        QCOMPARE(main.focusWidget(), main.SSTab1->tabBar());
+        QVERIFY(session.viewers[0].second.width() >= session.viewers[0].first.width());  // sharp enough for it
+        // Clips only, through F2 while Preview Disk is disabled: an empty list, an empty viewer.
+        for (const QString &name : entries(a))
+            QVERIFY(name.endsWith(u".mpg"_s) || QFile::remove(a + name));
+        main.Command12_Click();
+        QVERIFY(!main.Command15->isEnabled());
+        session.script = [&](frmPreviewDisk &w) {
+            QVERIFY(w.File4->count() == 0 && isEmptyPreview(w));
+            QTest::keyClick(w.File4, Qt::Key_Down);
+            QCOMPARE(w.listIndex(), -1);
+            QTest::mouseClick(w.Image1, Qt::LeftButton);
+        };
+        session.runF2();
+        QCOMPARE(session.viewers.size(), visits.size() + 2);
+        QVERIFY(session.viewers.last().second.isNull() && inTwips(session.viewers.last().first, {0, 0, 6132, 3884.67}));
+        QVERIFY(rig.prompt.boxes.isEmpty());
     }
 
-    // Cancel at the diskette prompt opens nothing; a diskette taken out
-    // between the probe and the opening is asked for like a missing one.
+    // Unshowable pictures keep the previous one, silently; unusual ones show; EXIF-turned ones upright.
+    void pictureKinds()
+    {
+        Rig rig;
+        const QString a = rig.a() + u'/';
+        const QByteArray good = jpeg(solid(300, 600, kGreen));
+        QImage halves = solid(640, 480, kBlue);  // left half red; turned a quarter clockwise: red above blue
+        QImage(halves.bits(), 320, 480, halves.bytesPerLine(), QImage::Format_RGB32).fill(kRed);
+        struct Kind {
+            const char *name; QByteArray bytes; QSizeF natural{}; QColor colour{}; QRectF fit{}; double atY = 0.5;
+        };
+        const QList<Kind> kinds{  // no natural size: cannot be shown
+            {"00_good.jpg", good, {300, 600}, kGreen, {2823, 360, 1086, 2172}},
+            {"01_empty.jpg", {}}, {"02_text.jpg", "Not a picture.\n"}, {"03_header_cut.jpg", good.left(120)},
+            {"04_huge.jpg", claimingHugeSize(good)}, {"05_gone.jpg", good}, {"06_now_a_folder.jpg", good},
+            {"07_data_cut.jpg", jpeg(solid(640, 480, kRed)).left(900), {640, 480}, kRed, kWideFit, 0},  // the top shown
+            {"08_progressive.jpg", jpeg(solid(640, 480, kBlue), true), {640, 480}, kBlue, kWideFit},
+            {"09_gray.jpg", jpeg(solid(480, 640, kGrey).convertToFormat(QImage::Format_Grayscale8)), {480, 640}, kGrey,
+             kTallFit},
+            {"10_cmyk.jpg", readFile(QFINDTESTDATA("data/cmyk.jpg")), {24, 16}, {32, 192, 64}, {2280, 360, 2172, 1448}},
+            {"11_turned.jpg", withOrientation(jpeg(halves), 6), {480, 640}, kRed, kTallFit, 0.25}};
+        for (const Kind &k : kinds)
+            writeFile(a + k.name, k.bytes);
+        rig.openMain();
+        Session session(rig);
+        session.script = [&](frmPreviewDisk &w) {
+            QVERIFY(QFile::remove(a + kinds[5].name) && QFile::remove(a + kinds[6].name));
+            QVERIFY(QDir(a).mkdir(kinds[6].name));  // unreadable since the list was read: gone, or a folder now
+            const auto shown = [&] {
+                return std::tuple(w.Image1->picture().cacheKey(), w.Image1->geometry(), w.naturalSize());
+            };
+            for (int row = 0; row < kinds.size(); ++row) {
+                const Kind &k = kinds[row];
+                const auto before = shown();
+                clickEntry(w.File4, row);
+                QCOMPARE(w.listIndex(), row);
+                if (k.natural.isEmpty())
+                    QVERIFY2(shown() == before, k.name);
+                else
+                    QVERIFY2(w.naturalSize() == k.natural && inTwips(w.Image1->geometry(), k.fit)
+                                 && near(w.Image1->picture(), k.colour, k.atY), k.name);
+                if (row == 6 || row == 11)  // the viewer: what the preview still shows; the turned picture
+                    QTest::mouseClick(w.Image1, Qt::LeftButton);
+            }
+        };
+        session.runF2();
+        QCOMPARE(session.viewers.size(), 2);
+        QVERIFY(near(session.viewers[0].second, kGreen));
+        const auto &[rect, turned] = session.viewers[1];
+        QVERIFY(inTwips(rect, {0, 0, 3449.25, 4599}) && near(turned, kRed, 0.25) && near(turned, kBlue, 0.75));
+        QVERIFY(QFile::remove(a + kinds[0].name));  // a first picture that cannot be shown: an empty preview
+        session.script = [&](frmPreviewDisk &w) {
+            QVERIFY(w.File4->item(0)->text() == QLatin1String(kinds[1].name) && isEmptyPreview(w));
+        };
+        session.runF2();
+        QCOMPARE(session.opened(), 2);
+        QVERIFY(rig.prompt.boxes.isEmpty());
+        pf::Result<pf::Picture> huge = pf::loadPicture(*rig.services->fs, u"a:\\04_huge.jpg"_s, {100, 100});
+        QVERIFY(!huge && huge.error().reason.contains(u"65000"_s));  // refused from the header alone
+        // Decoded at an eighth (the smallest step covering the size asked for); natural size after the turn.
+        writeFile(a + u"big.jpg"_s, withOrientation(jpeg(solid(2400, 1600, kRed)), 6));
+        pf::Result<pf::Picture> small = pf::loadPicture(*rig.services->fs, u"a:\\big.jpg"_s, {100, 150});
+        QVERIFY(small && near(small->image, kRed));
+        QCOMPARE(small->natural, QSize(1600, 2400));
+        QCOMPARE(small->image.size(), QSize(200, 300));
+    }
+
+    // No diskette, or one taken out between probe and opening, is asked for; Cancel opens nothing, OK does.
     void disketteMissingOrTakenOut()
     {
-        {
+        for (const int kind : {0, 1, 2}) {  // not ready; taken out; taken out and put back
             Rig rig;
-            rig.drives.makeNotReady('A');
-            rig.rebuildServices();
+            const QString root = rig.a();
+            writeFile(root + u"/pic.jpg"_s, jpeg(solid(64, 48, kRed)));
+            if (kind == 0)
+                rig.drives.makeNotReady('A');
+            rig.rebuildServices(std::make_unique<TakenOutFs>(rig));
             frmMain &main = rig.openMain();
-            rig.prompt.answers = {pf::AnsCancel};
-            main.Command15->click();
-            QCOMPARE(rig.prompt.titles(), QStringList{QStringLiteral("No Disk!")});
-            QVERIFY(rig.prompt.modals.isEmpty());
-            QCOMPARE(main.focusWidget(), main.SSTab1->tabBar());
-        }
-        for (const bool putBack : {false, true}) {
-            Rig rig;
-            writeJpeg(rig.a() + QStringLiteral("/pic.jpg"), 64, 48, kRed);
-            auto fs = std::make_unique<TakenOutFs>(rig.drives.map(), rig.a());
-            // The command's own refresh lists three times; the opening's is next.
-            fs->takeOutAtListing = 4;
-            fs->putBackOnSelect = putBack;
-            rig.rebuildServices(std::move(fs));
-            frmMain &main = rig.openMain();
-            rig.prompt.answers = {putBack ? pf::AnsOk : pf::AnsCancel};
-
+            rig.prompt.answers = {kind == 2 ? pf::AnsOk : pf::AnsCancel, pf::AnsCancel};
+            if (kind == 2)  // put back before OK
+                rig.prompt.onBox = [&](const ShownBox &) { QDir().rename(root + u".out"_s, root); };
             Session session(rig);
             QStringList listed;
             session.script = [&](frmPreviewDisk &w) { listed << w.File4->item(0)->text(); };
-            session.runF2();
-
-            QCOMPARE(rig.prompt.titles(), QStringList{QStringLiteral("No Disk!")});
-            QCOMPARE(rig.prompt.boxes[0].text, QStringLiteral("Please insert a disk with images or video clips."));
+            kind == 0 ? main.Command15->click() : session.runF2();  // the button, or F2
+            QCOMPARE(rig.prompt.titles(), QStringList{u"No Disk!"_s});
+            QCOMPARE(rig.prompt.boxes[0].text, u"Please insert a disk with images or video clips."_s);
             QCOMPARE(rig.prompt.boxes[0].buttons, int(pf::MbOkCancel));
-            QCOMPARE(listed, putBack ? QStringList{QStringLiteral("pic.jpg")} : QStringList());
+            QCOMPARE(listed, kind == 2 ? QStringList{u"pic.jpg"_s} : QStringList());
             QCOMPARE(main.focusWidget(), main.SSTab1->tabBar());
         }
     }
