@@ -10,6 +10,21 @@
 
 namespace pf {
 
+QString foldedName(const QString &name)
+{
+    // Most names are plain ASCII: folded here without the Unicode tables.
+    QString out(name.size(), Qt::Uninitialized);
+    const char16_t *in = reinterpret_cast<const char16_t *>(name.constData());
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = in[i];
+        if (c >= 128)
+            return foldedName(name);
+        o[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    }
+    return out;
+}
+
 DriveMap::DriveMap()
 {
     m_roots.insert(QLatin1Char('A'), QStringLiteral("/media/floppy"));
@@ -121,17 +136,41 @@ DriveMap::FolderStamp DriveMap::stamp(const QString &hostFolder)
     return FolderStamp();
 }
 
+DriveMap::FolderStamp DriveMap::stamp(int folderFd)
+{
+    struct stat st;
+    if (::fstat(folderFd, &st) == 0)
+        return stampOf(st);
+    return FolderStamp();
+}
+
 void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name) const
+{
+    if (remembers(hostFolder))
+        noteAdded(hostFolder, before, name, stamp(hostFolder));
+}
+
+void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name,
+                         const FolderStamp &after) const
 {
     auto it = m_names.find(folderKey(hostFolder));
     if (it == m_names.end())
         return;
-    if (it->stamp != before || before.sec < 0) {
+    if (it->stamp != before || before.sec < 0 || after.sec < 0) {
         m_names.erase(it);  // changed by someone else too: read again when needed
         return;
     }
-    it->byFolded.insert(name.toCaseFolded(), name);
-    it->stamp = stamp(hostFolder);
+    it->byFolded.insert(foldedName(name), name);
+    it->stamp = after;
+}
+
+bool DriveMap::remembers(const QString &hostFolder) const { return m_names.contains(folderKey(hostFolder)); }
+
+QString DriveMap::entryIn(const QString &hostFolder, const QString &name, const FolderStamp &now) const
+{
+    if (now.sec < 0)
+        return {};
+    return foldedEntry(folderKey(hostFolder), name, now);
 }
 
 // The entry of `folder` named `name`, matched exactly first and then without
@@ -162,7 +201,7 @@ QString DriveMap::foldedEntry(const QString &key, const QString &name, const Fol
         names.stamp = now;
         while (dirent *e = ::readdir(d)) {
             const QString entry = QFile::decodeName(e->d_name);
-            const QString folded = entry.toCaseFolded();
+            const QString folded = foldedName(entry);
             if (!names.byFolded.contains(folded))
                 names.byFolded.insert(folded, entry);
         }
@@ -171,7 +210,7 @@ QString DriveMap::foldedEntry(const QString &key, const QString &name, const Fol
             m_names.clear();
         it = m_names.insert(key, std::move(names));
     }
-    return it->byFolded.value(name.toCaseFolded());
+    return it->byFolded.value(foldedName(name));
 }
 
 Result<QString> DriveMap::toHost(const QString &programPath) const

@@ -13,6 +13,9 @@
 
 namespace pf {
 
+// A name as it is compared without regard to case (its case folding).
+QString foldedName(const QString &name);
+
 // A program path taken apart: its drive letter (upper case) and the folders
 // and name below the root, separated by '/'.
 struct ProgramPath {
@@ -60,8 +63,19 @@ public:
         bool operator==(const FolderStamp &) const = default;
     };
     static FolderStamp stamp(const QString &hostFolder);
-    // `before` is the folder's stamp taken before the change.
+    static FolderStamp stamp(int folderFd);  // of an open folder
+    // `before` is the folder's stamp taken before the change, `after` the one
+    // after it (taken here when not given).
     void noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name) const;
+    void noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name,
+                   const FolderStamp &after) const;
+    // Whether a listing of the folder is remembered (so that additions are worth noting).
+    bool remembers(const QString &hostFolder) const;
+    // An entry of the folder whose name matches `name` without regard to
+    // case (not always the exact one when several do), from the listing
+    // remembered while the folder's stamp is `now` (read again when it is
+    // not); empty when there is none.
+    QString entryIn(const QString &hostFolder, const QString &name, const FolderStamp &now) const;
 
 private:
     QString findEntry(const QString &hostFolder, const QString &name) const;

@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
+#include <vector>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,12 +26,20 @@ namespace pf {
 
 namespace {
 
+QChar folded(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 128)
+        return u >= u'A' && u <= u'Z' ? QChar(char16_t(u + 32)) : c;
+    return c.toCaseFolded();
+}
+
 // Case-insensitive match of '*' and '?' wildcards; "*.*" matches every name.
 bool wildMatch(const QChar *p, const QChar *pe, const QChar *s, const QChar *se)
 {
     const QChar *starP = nullptr, *starS = nullptr;
     while (s < se) {
-        if (p < pe && (*p == QLatin1Char('?') || p->toCaseFolded() == s->toCaseFolded())) {
+        if (p < pe && (*p == QLatin1Char('?') || folded(*p) == folded(*s))) {
             ++p;
             ++s;
         } else if (p < pe && *p == QLatin1Char('*')) {
@@ -134,12 +145,210 @@ bool canLinkUnnamed()
     return can;
 }
 
+// Gives the unnamed file open as `fd` its name in the open folder; never
+// replaces. Linking by descriptor needs a privilege; without it, through /proc.
+int linkUnnamed(int fd, int dirFd, const char *name)
+{
+    static bool byDescriptor = true;
+    if (byDescriptor) {
+        if (::linkat(fd, "", dirFd, name, AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return -1;
+    }
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    const int rc = ::linkat(AT_FDCWD, proc, dirFd, name, AT_SYMLINK_FOLLOW);
+    if (rc == 0)
+        byDescriptor = false;
+    return rc;
+}
+
+// Renames the complete temporary copy to its name, replacing only in
+// Replace mode. Returns 0 or the errno.
+int renameIntoPlace(int dirFd, const char *tmp, const char *name, CopyMode mode)
+{
+    if (mode == CopyMode::Replace)
+        return ::renameat(dirFd, tmp, dirFd, name) == 0 ? 0 : errno;
+    if (::renameat2(dirFd, tmp, dirFd, name, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // No atomic rename without replace here: a hard link never replaces.
+    if (::linkat(dirFd, tmp, dirFd, name, 0) == 0) {
+        ::unlinkat(dirFd, tmp, 0);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP)
+        return errno;
+    struct stat exist;
+    if (::fstatat(dirFd, name, &exist, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    return ::renameat(dirFd, tmp, dirFd, name) == 0 ? 0 : errno;
+}
+
+// A file's modification time as a local date and time. The time zone is
+// read when a batch begins, not for every file.
+QDateTime localDateTime(const struct timespec &when)
+{
+    const time_t secs = when.tv_sec;
+    struct tm tm;
+    if (!::localtime_r(&secs, &tm))
+        return QDateTime::fromSecsSinceEpoch(secs, Qt::LocalTime);
+    return QDateTime(QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday),
+                     QTime(tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59)), Qt::OffsetFromUTC, int(tm.tm_gmtoff));
+}
+
 PlatformError listError(int err, const QString &folder)
 {
     return errorFromErrno(err, folder, /*pathPart=*/true);
 }
 
 }  // namespace
+
+struct FileSystem::Place {
+    int dirFd = -1;
+    bool owned = false;          // the folder was opened for this place alone
+    QString hostFolder;          // without a trailing '/' (but "/" for the root)
+    QString name;                // as found in the folder, or as written when absent
+    QByteArray encoded;          // the name for the system calls
+    bool listed = false;         // the folder's whole listing was looked in ...
+    bool present = false;        // ... and had the name
+    DriveMap::FolderStamp stamp; // the folder's stamp at that look
+
+    Place() = default;
+    Place(const Place &) = delete;
+    Place &operator=(const Place &) = delete;
+    ~Place()
+    {
+        if (owned && dirFd >= 0)
+            ::close(dirFd);
+    }
+};
+
+struct FileSystem::BatchState {
+    struct Folder {
+        QString program;  // "C:\Pics\"
+        QString host;
+        int fd;
+    };
+    std::vector<Folder> folders;
+    QString sourcePath;  // the file last dated, held open for its copy
+    int sourceFd = -1;
+
+    void dropSource()
+    {
+        if (sourceFd >= 0)
+            ::close(sourceFd);
+        sourceFd = -1;
+        sourcePath.clear();
+    }
+    ~BatchState()
+    {
+        dropSource();
+        for (const Folder &f : folders)
+            ::close(f.fd);
+    }
+};
+
+FileSystem::Batch::Batch(FileSystem &fs) : m_fs(fs)
+{
+    if (m_fs.m_batchDepth++ == 0) {
+        ::tzset();  // the time zone as it is now, for every date of the batch
+        m_fs.m_batch = std::make_unique<BatchState>();
+    }
+}
+
+FileSystem::Batch::~Batch()
+{
+    if (--m_fs.m_batchDepth == 0)
+        m_fs.m_batch.reset();
+}
+
+Status FileSystem::locate(const QString &path, Place &place, bool pathMissing, bool lookUp)
+{
+    QString folder, name;
+    splitFolder(path, folder, name);
+    const BatchState::Folder *held = nullptr;
+    if (m_batch && !folder.isEmpty() && !name.isEmpty()) {
+        for (const BatchState::Folder &f : m_batch->folders) {
+            if (f.program == folder) {
+                held = &f;
+                break;
+            }
+        }
+        if (!held) {
+            if (Result<QString> host = m_drives.toHost(folder)) {
+                const int fd = ::open(enc(*host).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                if (fd >= 0) {
+                    QString key = *host;
+                    while (key.size() > 1 && key.endsWith(QLatin1Char('/')))
+                        key.chop(1);
+                    m_batch->folders.push_back({folder, key, fd});
+                    held = &m_batch->folders.back();
+                }
+            }
+        }
+    }
+    if (held && !lookUp) {
+        place.dirFd = held->fd;
+        place.hostFolder = held->host;
+        place.name = name;
+        place.encoded = enc(name);
+        return {};
+    }
+    if (held) {
+        place.dirFd = held->fd;
+        place.hostFolder = held->host;
+        place.stamp = DriveMap::stamp(held->fd);
+        const QString found = m_drives.entryIn(held->host, name, place.stamp);
+        place.listed = m_drives.remembers(held->host);
+        place.present = !found.isEmpty();
+        place.name = name;
+        if (place.present && found != name) {
+            // Another letter case; the name as written wins when it is there too.
+            struct stat st;
+            if (::fstatat(held->fd, enc(name).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                place.name = found;
+        }
+        place.encoded = enc(place.name);
+        return {};
+    }
+
+    Result<QString> host = m_drives.toHost(path);
+    if (!host)
+        return host.error();
+    const qsizetype slash = host->lastIndexOf(QLatin1Char('/'));
+    place.hostFolder = slash > 0 ? host->left(slash) : QStringLiteral("/");
+    place.name = host->mid(slash + 1);
+    place.encoded = enc(place.name);
+    place.dirFd = ::open(enc(place.hostFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (place.dirFd < 0)
+        return errorFromErrno(errno, path, pathMissing && (errno == ENOENT || errno == ENOTDIR));
+    place.owned = true;
+    return {};
+}
+
+int FileSystem::openForReading(const QString &path, Place &place, Status &failure)
+{
+    // The name as written first: it is most often right.
+    if (failure = locate(path, place, false, false); !failure)
+        return -1;
+    int fd = ::openat(place.dirFd, place.encoded.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && !place.owned) {
+        const QString found = m_drives.entryIn(place.hostFolder, place.name, DriveMap::stamp(place.dirFd));
+        if (!found.isEmpty() && found != place.name) {
+            place.name = found;
+            place.encoded = enc(found);
+            fd = ::openat(place.dirFd, place.encoded.constData(), O_RDONLY | O_CLOEXEC);
+        } else {
+            errno = ENOENT;
+        }
+    }
+    if (fd < 0)
+        failure = errorFromErrno(errno, path);
+    return fd;
+}
 
 bool matchesPattern(const QString &name, const QString &pattern)
 {
@@ -191,6 +400,15 @@ Result<bool> FileSystem::folderExists(const QString &folder)
 
 bool FileSystem::fileExists(const QString &path)
 {
+    if (m_batch) {
+        Place p;
+        if (!locate(path, p, true))
+            return false;
+        if (p.listed && !p.present)
+            return false;
+        struct stat st;
+        return ::fstatat(p.dirFd, p.encoded.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode);
+    }
     Result<QString> host = m_drives.toHost(path);
     if (!host)
         return false;
@@ -206,26 +424,35 @@ Result<QStringList> FileSystem::listFiles(const QString &folder, const QString &
     Listing l = listHost(*host, pattern, admitHiddenSystem);
     if (l.error)
         return listError(l.error, folder);
-    std::sort(l.names.begin(), l.names.end(), [](const QString &a, const QString &b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
-    return l.names;
+    // By name without regard to case; names equal so by their exact form.
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(size_t(l.names.size()));
+    for (QString &n : l.names)
+        keyed.emplace_back(foldedName(n), std::move(n));
+    std::sort(keyed.begin(), keyed.end());
+    QStringList sorted;
+    sorted.reserve(qsizetype(keyed.size()));
+    for (auto &k : keyed)
+        sorted.append(std::move(k.second));
+    return sorted;
 }
 
 Status FileSystem::copyFile(const QString &source, const QString &destination, CopyMode mode,
                             const CopyProgress &progress)
 {
-    Result<QString> src = m_drives.toHost(source);
-    if (!src)
-        return src.error();
-    Result<QString> dst = m_drives.toHost(destination);
-    if (!dst)
-        return dst.error();
-
-    int in = ::open(enc(*src).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return errorFromErrno(errno, source);
+    // The source: the file just dated, when it is this one, else opened now.
+    int in = -1;
+    if (m_batch && m_batch->sourceFd >= 0 && m_batch->sourcePath == source) {
+        in = m_batch->sourceFd;
+        m_batch->sourceFd = -1;
+        m_batch->sourcePath.clear();
+    } else {
+        Place from;
+        Status failure;
+        in = openForReading(source, from, failure);
+        if (in < 0)
+            return failure;
+    }
     struct stat st;
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = errno ? errno : EISDIR;
@@ -233,21 +460,29 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         return errorFromErrno(err, source);
     }
 
+    Place to;
+    if (Status s = locate(destination, to, true); !s) {
+        ::close(in);
+        return s;
+    }
+    // The remembered listing of the folder learns of the new entry.
+    const bool noting = m_drives.remembers(to.hostFolder);
+    const DriveMap::FolderStamp folderBefore = !noting ? DriveMap::FolderStamp()
+        : to.stamp.sec >= 0                          ? to.stamp
+                                                     : DriveMap::stamp(to.dirFd);
+
     // The copy is written to a file without a name in the destination folder
     // and linked under its final name when complete (the link never replaces
     // anything); where the file system cannot do that, to a hidden temporary
     // name beside it that is renamed into place.
-    const int slash = dst->lastIndexOf(QLatin1Char('/'));
-    const QString dstFolder = dst->left(slash + 1);
-    const DriveMap::FolderStamp folderBefore = DriveMap::stamp(dstFolder);
-    QString tmp;
+    QByteArray tmp;
     int out = -1;
     if (mode == CopyMode::NoReplace && canLinkUnnamed())
-        out = ::open(enc(dstFolder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        out = ::openat(to.dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     const bool unnamed = out >= 0;
     for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-        tmp = dstFolder + QStringLiteral(".pixferry-%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        out = ::open(enc(tmp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        tmp = QByteArray(".pixferry-") + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        out = ::openat(to.dirFd, tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (out < 0 && errno != EEXIST)
             break;
     }
@@ -262,7 +497,7 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         if (out >= 0)
             ::close(out);
         if (!unnamed)
-            ::unlink(enc(tmp).constData());
+            ::unlinkat(to.dirFd, tmp.constData(), 0);
         return errorFromErrno(err, path);
     };
 
@@ -321,10 +556,9 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
     ::close(in);
     in = -1;
 
+    const char *name = to.encoded.constData();
     if (unnamed) {
-        char proc[64];
-        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", out);
-        const int rc = ::linkat(AT_FDCWD, proc, AT_FDCWD, enc(*dst).constData(), AT_SYMLINK_FOLLOW);
+        const int rc = linkUnnamed(out, to.dirFd, name);
         const int linkErr = errno;
         const int closed = ::close(out);
         const int closeErr = errno;
@@ -332,48 +566,24 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         if (rc != 0)
             return errorFromErrno(linkErr, destination);
         if (closed != 0) {
-            ::unlink(enc(*dst).constData());
+            ::unlinkat(to.dirFd, name, 0);
             return errorFromErrno(closeErr, destination);
         }
-        m_drives.noteAdded(dstFolder, folderBefore, dst->mid(slash + 1));
-        return {};
-    }
-
-    if (::close(out) != 0) {
-        out = -1;
-        const int err = errno;
-        ::unlink(enc(tmp).constData());
-        return errorFromErrno(err, destination);
-    }
-    out = -1;
-
-    int rc = 0;
-    if (mode == CopyMode::Replace) {
-        rc = ::rename(enc(tmp).constData(), enc(*dst).constData());
     } else {
-        rc = ::renameat2(AT_FDCWD, enc(tmp).constData(), AT_FDCWD, enc(*dst).constData(), RENAME_NOREPLACE);
-        if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            // No atomic rename without replace here: a hard link never replaces.
-            rc = ::link(enc(tmp).constData(), enc(*dst).constData());
-            if (rc == 0) {
-                ::unlink(enc(tmp).constData());
-            } else if (errno == EPERM || errno == EOPNOTSUPP) {
-                struct stat exist;
-                if (::lstat(enc(*dst).constData(), &exist) == 0) {
-                    errno = EEXIST;
-                    rc = -1;
-                } else {
-                    rc = ::rename(enc(tmp).constData(), enc(*dst).constData());
-                }
-            }
+        if (::close(out) != 0) {
+            out = -1;
+            const int err = errno;
+            ::unlinkat(to.dirFd, tmp.constData(), 0);
+            return errorFromErrno(err, destination);
+        }
+        out = -1;
+        if (const int err = renameIntoPlace(to.dirFd, tmp.constData(), name, mode); err != 0) {
+            ::unlinkat(to.dirFd, tmp.constData(), 0);
+            return errorFromErrno(err, destination);
         }
     }
-    if (rc != 0) {
-        const int err = errno;
-        ::unlink(enc(tmp).constData());
-        return errorFromErrno(err, destination);
-    }
-    m_drives.noteAdded(dstFolder, folderBefore, dst->mid(slash + 1));
+    if (noting)
+        m_drives.noteAdded(to.hostFolder, folderBefore, to.name, DriveMap::stamp(to.dirFd));
     return {};
 }
 
@@ -468,13 +678,31 @@ Result<qint64> FileSystem::fileLength(const QString &path)
 
 Result<QDateTime> FileSystem::fileDate(const QString &path)
 {
+    struct stat st;
+    if (m_batch) {
+        // Opened, and held open for its copy, which is most likely next.
+        Place p;
+        Status failure;
+        const int fd = openForReading(path, p, failure);
+        if (fd < 0)
+            return failure.error();
+        if (::fstat(fd, &st) != 0) {
+            const int err = errno;
+            ::close(fd);
+            return errorFromErrno(err, path);
+        }
+        m_batch->dropSource();
+        m_batch->sourceFd = fd;
+        m_batch->sourcePath = path;
+        return localDateTime(st.st_mtim);
+    }
     Result<QString> host = m_drives.toHost(path);
     if (!host)
         return host.error();
-    struct stat st;
     if (::stat(enc(*host).constData(), &st) != 0)
         return errorFromErrno(errno, path);
-    return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec, Qt::LocalTime);
+    ::tzset();
+    return localDateTime(st.st_mtim);
 }
 
 }  // namespace pf

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace pf {
 
@@ -36,6 +37,25 @@ class FileSystem {
 public:
     explicit FileSystem(DriveMap drives);
     virtual ~FileSystem();
+    FileSystem(const FileSystem &) = delete;
+    FileSystem &operator=(const FileSystem &) = delete;
+
+    // For a long run of work on the files of a few folders (a Copy Disk):
+    // while a Batch lives, each folder is looked up once and held open, names
+    // in it are found in a listing remembered while the folder is unchanged,
+    // and a file dated for its name stays open for its copy. So a copy costs
+    // little more than the copying itself. A folder renamed meanwhile is
+    // still the one worked in; in one removed, the work fails.
+    class Batch {
+    public:
+        explicit Batch(FileSystem &fs);
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        FileSystem &m_fs;
+    };
 
     const DriveMap &drives() const { return m_drives; }
     DriveMap &drives() { return m_drives; }
@@ -87,6 +107,20 @@ public:
 
 protected:
     DriveMap m_drives;
+
+private:
+    struct Place;
+    struct BatchState;
+    // The open folder a path leads to and the name in it. `pathMissing`: a
+    // missing folder is reported as a path not found (else as the file).
+    // `lookUp`: in a held folder, the name is looked for in its listing at
+    // once (else it is taken as written).
+    Status locate(const QString &path, Place &place, bool pathMissing, bool lookUp = true);
+    // Opens an existing file for reading: -1 and errno on failure.
+    int openForReading(const QString &path, Place &place, Status &failure);
+
+    std::unique_ptr<BatchState> m_batch;
+    int m_batchDepth = 0;
 };
 
 }  // namespace pf

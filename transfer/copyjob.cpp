@@ -129,7 +129,7 @@ pf::Status CopyJob::copyReplacing(const QString &source, const QString &target)
 void CopyJob::record(const QString &source, const QString &copy)
 {
     // Names are found without regard to case: so is a copy that replaced another.
-    const QString key = copy.toCaseFolded();
+    const QString key = pf::foldedName(copy);
     const auto it = m_byCopy.constFind(key);
     if (it != m_byCopy.constEnd()) {
         m_copies[*it] = CopiedFile{source, copy};

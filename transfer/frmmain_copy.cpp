@@ -11,6 +11,9 @@
 #include "transfer/frmpleasewait.h"
 #include "transfer/naming.h"
 
+#include <QProgressBar>
+
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -56,6 +59,15 @@ struct frmMain::CopyRun {
         painted.start();
     }
 
+    // Moves the bar to `n` of its maximum. With more files than the bar has
+    // pixels it moves only when it grows by one: each move costs a repaint check.
+    void advance(QProgressBar *bar, int n)
+    {
+        const qint64 m = bar->maximum(), width = std::max(1, bar->width());
+        if (m <= width || n >= m || n * width / m != qint64(bar->value()) * width / m)
+            bar->setValue(n);
+    }
+
     EventPump pump;           // keeps the windows drawing between files and within large ones
     QElapsedTimer painted;    // when showFile last painted
     CopyJob job;              // the copies made, for the check before an erase
@@ -80,10 +92,14 @@ void frmMain::Command1_Click()
     Timer2->stop();
 
     CopyRun run(*m_svc.fs);
-    if (File1.listCount() > 0)
-        copyImages(run);
-    if (!run.cancelled && !run.stopped && File2.listCount() > 0)
-        copyClips(run);
+    {
+        // The folders are looked up once for the whole run, not per file.
+        pf::FileSystem::Batch batch(*m_svc.fs);
+        if (File1.listCount() > 0)
+            copyImages(run);
+        if (!run.cancelled && !run.stopped && File2.listCount() > 0)
+            copyClips(run);
+    }
     finishCopy(run);
 }
 
@@ -118,7 +134,7 @@ void frmMain::copyImages(CopyRun &run)
         if (run.cancelled || run.stopped)
             return;
         Frame2->setVisible(true);
-        ProgressBar1->setValue(n);
+        run.advance(ProgressBar1, n);
         run.pump();
     }
     ProgressBar1->setValue(0);
@@ -141,10 +157,11 @@ void frmMain::copyImage(CopyRun &run, const QString &name)
         m_m1.newName = stored;
     }
     const QString target = m_m1.imageFolder + stored;
+    const auto clock = [this] { return m_svc.now().time(); };
 
     if (!fs.fileExists(target)) {
         const pf::Result<QString> r =
-            run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, m_svc.now().time()), 0, true);
+            run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, clock), 0, true);
         if (!r)
             copyFailed(run, name, m_m1.imageFolder, r.error());
         return;
@@ -172,7 +189,7 @@ void frmMain::copyImage(CopyRun &run, const QString &name)
     } else if (action == QLatin1String("Rename")) {
         // "a" in front, and more "a"s while that name is taken as well.
         const pf::Result<QString> r =
-            run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, m_svc.now().time()), 1);
+            run.job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, kept, clock), 1);
         if (!r)
             copyFailed(run, name, m_m1.imageFolder, r.error());
     } else if (action == QLatin1String("Exit")) {
@@ -191,6 +208,7 @@ void frmMain::copyClips(CopyRun &run)
         File2.listIndex = n - 1;
         const QString name = File2.list(n - 1);
         run.showFile(Label2, QStringLiteral("Copying Movie Clips...(%1 of %2)").arg(n).arg(m), name);
+        const auto clock = [this] { return m_svc.now().time(); };
         // Clips keep their names; a taken name gets the time in front (and
         // then "a"s, while that is taken too).
         int first = 0;
@@ -203,14 +221,14 @@ void frmMain::copyClips(CopyRun &run)
             first = 1;
         }
         const pf::Result<QString> r = run.job.copyToFreeName(m_m1.sourcePath + name, m_m1.videoFolder,
-                                                             clipNames(name, m_svc.now().time()), first, first == 0);
+                                                             clipNames(name, clock), first, first == 0);
         if (!r) {
             copyFailed(run, name, m_m1.videoFolder, r.error());
             if (run.stopped)
                 return;
         }
         Frame2->setVisible(true);
-        ProgressBar1->setValue(n);
+        run.advance(ProgressBar1, n);
         run.pump();
     }
     ProgressBar1->setValue(0);

@@ -2,17 +2,35 @@
 
 namespace {
 
-QString twoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+void putDigits(QString &out, int n, int width)
+{
+    const QString digits = QString::number(n);
+    for (qsizetype i = digits.size(); i < width; ++i)
+        out += QLatin1Char('0');
+    out += digits;
+}
 
 }  // namespace
 
 QString dateTimeName(const QDateTime &modified, const QString &path)
 {
+    // Made for every picture of a Copy Disk: put together piece by piece.
     const QDate d = modified.date();
     const QTime t = modified.time();
-    return twoDigits(d.month()) + QLatin1Char('_') + twoDigits(d.day()) + QLatin1Char('_') + QString::number(d.year())
-        + QLatin1Char('_') + twoDigits(t.hour()) + twoDigits(t.minute()) + twoDigits(t.second()) + QLatin1Char('.')
-        + path.right(3);
+    QString out;
+    out.reserve(24);
+    putDigits(out, d.month(), 2);
+    out += QLatin1Char('_');
+    putDigits(out, d.day(), 2);
+    out += QLatin1Char('_');
+    putDigits(out, d.year(), 1);
+    out += QLatin1Char('_');
+    putDigits(out, t.hour(), 2);
+    putDigits(out, t.minute(), 2);
+    putDigits(out, t.second(), 2);
+    out += QLatin1Char('.');
+    out += QStringView(path).right(3);
+    return out;
 }
 
 pf::Result<QString> dateTimeName(pf::FileSystem &fs, const QString &path)
@@ -28,9 +46,23 @@ QString timePrefix(const QTime &time)
     return QString::number(time.hour()) + QString::number(time.minute()) + QString::number(time.second());
 }
 
-NameSequence imageNames(const QString &storedName, bool namesKept, const QTime &time)
+QString NameSequence::at(int k) const
 {
-    return {storedName, QLatin1Char('a') + (namesKept ? timePrefix(time) : QString()) + storedName};
+    if (k == 0)
+        return name;
+    if (!m_renamedMade) {
+        m_renamed = m_rename();
+        m_renamedMade = true;
+    }
+    return QString(k - 1, QLatin1Char('a')) + m_renamed;
 }
 
-NameSequence clipNames(const QString &name, const QTime &time) { return {name, timePrefix(time) + name}; }
+NameSequence imageNames(const QString &storedName, bool namesKept, std::function<QTime()> clock)
+{
+    return {storedName, [=] { return QLatin1Char('a') + (namesKept ? timePrefix(clock()) : QString()) + storedName; }};
+}
+
+NameSequence clipNames(const QString &name, std::function<QTime()> clock)
+{
+    return {name, [=] { return timePrefix(clock()) + name; }};
+}

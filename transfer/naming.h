@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 // MM_DD_YYYY_HHMMSS + "." + the last three characters of `path` (taken as
 // they stand, whatever the extension really is), from `modified`.
 QString dateTimeName(const QDateTime &modified, const QString &path);
@@ -25,16 +27,24 @@ QString timePrefix(const QTime &time);
 // later one has one more "a" in front of at(1). So a renamed image goes
 // "a" + date-time name, "aa" + ..., or "a" + time + name, "aa" + time + name,
 // ...; a clip goes name, time + name, "a" + time + name, "aa" + ...
-struct NameSequence {
-    QString name;     // at(0)
-    QString renamed;  // at(1)
+class NameSequence {
+public:
+    // `rename` makes at(1), when it is first needed (it may read the clock).
+    NameSequence(QString name, std::function<QString()> rename) : name(std::move(name)), m_rename(std::move(rename)) {}
 
-    QString at(int k) const { return k == 0 ? name : QString(k - 1, QLatin1Char('a')) + renamed; }
+    QString at(int k) const;
+
+    const QString name;  // at(0)
+
+private:
+    std::function<QString()> m_rename;
+    mutable QString m_renamed;
+    mutable bool m_renamedMade = false;
 };
 
 // For an image stored as `storedName` (its date-time name, or its diskette
-// name when names are kept), renamed at `time`.
-NameSequence imageNames(const QString &storedName, bool namesKept, const QTime &time);
+// name when names are kept), renamed at the time `clock` tells then.
+NameSequence imageNames(const QString &storedName, bool namesKept, std::function<QTime()> clock);
 
-// For a movie clip, which always keeps its name; renamed at `time`.
-NameSequence clipNames(const QString &name, const QTime &time);
+// For a movie clip, which always keeps its name; renamed at the time `clock` tells then.
+NameSequence clipNames(const QString &name, std::function<QTime()> clock);
