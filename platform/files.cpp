@@ -164,6 +164,19 @@ int linkUnnamed(int fd, int dirFd, const char *name)
     return rc;
 }
 
+// Copies up to this size are written under their own name (see copyFile).
+constexpr qint64 kWrittenInPlaceAtMost = 1 << 20;
+
+// Removes the file made for a copy that failed, unless its name meanwhile
+// leads to another file.
+void removeOwn(int dirFd, const char *name, int fd)
+{
+    struct stat mine, there;
+    if (::fstat(fd, &mine) == 0 && ::fstatat(dirFd, name, &there, AT_SYMLINK_NOFOLLOW) == 0
+        && mine.st_ino == there.st_ino && mine.st_dev == there.st_dev)
+        ::unlinkat(dirFd, name, 0);
+}
+
 // Renames the complete temporary copy to its name, replacing only in
 // Replace mode. Returns 0 or the errno.
 int renameIntoPlace(int dirFd, const char *tmp, const char *name, CopyMode mode)
@@ -471,16 +484,26 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         : to.stamp.sec >= 0                          ? to.stamp
                                                      : DriveMap::stamp(to.dirFd);
 
-    // The copy is written to a file without a name in the destination folder
-    // and linked under its final name when complete (the link never replaces
-    // anything); where the file system cannot do that, to a hidden temporary
-    // name beside it that is renamed into place.
+    // A new copy never replaces anything. A small one is written under its
+    // name, made for it alone (it is written in one go, so no half file
+    // stands there for longer than that). A larger one is written to a file
+    // without a name in the destination folder and linked under its name
+    // when complete. Where the file system cannot do that, and for a copy
+    // that replaces, to a hidden temporary name that is renamed into place.
+    enum class Way { Direct, Unnamed, Temporary };
+    Way way = Way::Temporary;
+    const char *name = to.encoded.constData();
     QByteArray tmp;
     int out = -1;
-    if (mode == CopyMode::NoReplace && canLinkUnnamed())
+    if (mode == CopyMode::NoReplace && st.st_size <= kWrittenInPlaceAtMost) {
+        way = Way::Direct;
+        out = ::openat(to.dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } else if (mode == CopyMode::NoReplace && canLinkUnnamed()) {
         out = ::openat(to.dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    const bool unnamed = out >= 0;
-    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+        if (out >= 0)
+            way = Way::Unnamed;
+    }
+    for (int attempt = 0; way == Way::Temporary && attempt < 100 && out < 0; ++attempt) {
         tmp = QByteArray(".pixferry-") + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
         out = ::openat(to.dirFd, tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (out < 0 && errno != EEXIST)
@@ -494,9 +517,10 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
 
     auto fail = [&](int err, const QString &path) -> Status {
         ::close(in);
-        if (out >= 0)
-            ::close(out);
-        if (!unnamed)
+        if (way == Way::Direct)
+            removeOwn(to.dirFd, name, out);
+        ::close(out);
+        if (way == Way::Temporary)
             ::unlinkat(to.dirFd, tmp.constData(), 0);
         return errorFromErrno(err, path);
     };
@@ -554,29 +578,23 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out, times);
     ::close(in);
-    in = -1;
 
-    const char *name = to.encoded.constData();
-    if (unnamed) {
+    if (way == Way::Unnamed) {
         const int rc = linkUnnamed(out, to.dirFd, name);
         const int linkErr = errno;
         const int closed = ::close(out);
         const int closeErr = errno;
-        out = -1;
         if (rc != 0)
             return errorFromErrno(linkErr, destination);
         if (closed != 0) {
             ::unlinkat(to.dirFd, name, 0);
             return errorFromErrno(closeErr, destination);
         }
-    } else {
-        if (::close(out) != 0) {
-            out = -1;
-            const int err = errno;
-            ::unlinkat(to.dirFd, tmp.constData(), 0);
-            return errorFromErrno(err, destination);
-        }
-        out = -1;
+    } else if (::close(out) != 0) {
+        const int err = errno;
+        ::unlinkat(to.dirFd, way == Way::Direct ? name : tmp.constData(), 0);
+        return errorFromErrno(err, destination);
+    } else if (way == Way::Temporary) {
         if (const int err = renameIntoPlace(to.dirFd, tmp.constData(), name, mode); err != 0) {
             ::unlinkat(to.dirFd, tmp.constData(), 0);
             return errorFromErrno(err, destination);

@@ -79,9 +79,11 @@ public:
     // without regard to case. Plain files only, unless admitHiddenSystem.
     virtual Result<QStringList> listFiles(const QString &folder, const QString &pattern, bool admitHiddenSystem = false);
 
-    // Copies through a temporary name in the destination folder, renamed into
-    // place when complete; keeps the source's modification time. A failed
-    // copy leaves no partial file and the existing destination intact.
+    // Copies a file and keeps its modification time. A new copy (NoReplace)
+    // is made so that it can never take the place of a file; one that
+    // replaces is written beside the old file and renamed over it when
+    // complete. A failed copy leaves no partial file and the existing
+    // destination intact.
     virtual Status copyFile(const QString &source, const QString &destination, CopyMode mode,
                             const CopyProgress &progress = {});
 

@@ -6,6 +6,8 @@
 
 #include <QDir>
 
+#include <tuple>
+
 #include <sys/stat.h>
 
 using namespace testkit;
@@ -147,11 +149,19 @@ private Q_SLOTS:
             QSKIP("cannot mount a small file system here");
         pf::FileSystem fs(d.map());
         writeFile(d.root('A') + QStringLiteral("/big.mpg"), QByteArray(3 << 20, 'b'));
+        writeFile(d.root('A') + QStringLiteral("/small.jpg"), QByteArray(600 << 10, 's'));
         writeFile(small + QStringLiteral("/big.mpg"), "keep me");
-        const pf::Status s = fs.copyFile(QStringLiteral("a:\\big.mpg"), QStringLiteral("d:\\big.mpg"), pf::CopyMode::Replace);
-        QCOMPARE(s.error().number, int(pf::ErrDiskFull));
-        QCOMPARE(readFile(small + QStringLiteral("/big.mpg")), QByteArray("keep me"));
-        QCOMPARE(entries(small), QStringList{QStringLiteral("big.mpg")});
+        writeFile(small + QStringLiteral("/filler"), QByteArray(700 << 10, 'f'));
+        // Replacing, and new copies both large and small (each made its own
+        // way): the disk fills up, the old file stays, no part is left.
+        for (const auto &[from, to, mode] : {std::tuple{"a:\\big.mpg", "d:\\big.mpg", pf::CopyMode::Replace},
+                                             std::tuple{"a:\\big.mpg", "d:\\new.mpg", pf::CopyMode::NoReplace},
+                                             std::tuple{"a:\\small.jpg", "d:\\new.jpg", pf::CopyMode::NoReplace}}) {
+            const pf::Status s = fs.copyFile(QString::fromLatin1(from), QString::fromLatin1(to), mode);
+            QCOMPARE(s.error().number, int(pf::ErrDiskFull));
+            QCOMPARE(readFile(small + QStringLiteral("/big.mpg")), QByteArray("keep me"));
+            QCOMPARE(entries(small), (QStringList{QStringLiteral("big.mpg"), QStringLiteral("filler")}));
+        }
         QProcess::execute(QStringLiteral("umount"), {small});
     }
 };
