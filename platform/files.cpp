@@ -97,16 +97,16 @@ struct Listing {
     int error = 0;  // errno of opening the folder
 };
 
-// Plain files (or, with admitHiddenSystem, also hidden and system ones) of a
-// host folder whose names match the pattern, in folder order.
-Listing listHost(const QString &hostFolder, const QString &pattern, bool admitHiddenSystem, int limit = -1)
+// Calls take(name, hidden) for each regular file (not a link) of a host
+// folder whose name matches the pattern, in folder order, while it returns
+// true. Hidden ones (a name starting with '.', or the FAT hidden or system
+// mark) only `withHidden`. Returns 0 or the errno of opening the folder.
+template <typename Take>
+int scanFolder(const QString &hostFolder, const QString &pattern, bool withHidden, Take take)
 {
-    Listing out;
     DIR *d = ::opendir(enc(hostFolder).constData());
-    if (!d) {
-        out.error = errno;
-        return out;
-    }
+    if (!d)
+        return errno;
     const int dfd = ::dirfd(d);
     const bool fat = isFat(dfd);
     const bool all = pattern == QLatin1String("*.*") || pattern == QLatin1String("*");
@@ -115,7 +115,7 @@ Listing listHost(const QString &hostFolder, const QString &pattern, bool admitHi
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
         const bool dotHidden = n[0] == '.';
-        if (dotHidden && !admitHiddenSystem)
+        if (dotHidden && !withHidden)
             continue;
         const QString name = QFile::decodeName(n);
         if (!all && !wildMatch(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
@@ -128,13 +128,25 @@ Listing listHost(const QString &hostFolder, const QString &pattern, bool admitHi
         }
         if (!regular)
             continue;
-        if (fat && !admitHiddenSystem && fatHiddenOrSystem(dfd, n))
+        const bool hidden = dotHidden || (fat && fatHiddenOrSystem(dfd, n));
+        if (hidden && !withHidden)
             continue;
-        out.names << name;
-        if (limit > 0 && out.names.size() >= limit)
+        if (!take(name, hidden))
             break;
     }
     ::closedir(d);
+    return 0;
+}
+
+// Plain files (or, with admitHiddenSystem, also hidden and system ones) of a
+// host folder whose names match the pattern, in folder order.
+Listing listHost(const QString &hostFolder, const QString &pattern, bool admitHiddenSystem, int limit = -1)
+{
+    Listing out;
+    out.error = scanFolder(hostFolder, pattern, admitHiddenSystem, [&](const QString &name, bool) {
+        out.names << name;
+        return limit <= 0 || out.names.size() < limit;
+    });
     return out;
 }
 
@@ -162,6 +174,14 @@ int linkUnnamed(int fd, int dirFd, const char *name)
     if (rc == 0)
         byDescriptor = false;
     return rc;
+}
+
+// A cheap clock for how long ago something was seen, in milliseconds.
+qint64 coarseMs()
+{
+    struct timespec t;
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
 // Copies up to this size are written under their own name (see copyFile).
@@ -228,6 +248,7 @@ struct FileSystem::Place {
     bool listed = false;         // the folder's whole listing was looked in ...
     bool present = false;        // ... and had the name
     DriveMap::FolderStamp stamp; // the folder's stamp at that look
+    int held = -1;               // the batch's held folder, by index
 
     Place() = default;
     Place(const Place &) = delete;
@@ -244,10 +265,22 @@ struct FileSystem::BatchState {
         QString program;  // "C:\Pics\"
         QString host;
         int fd;
+        DriveMap::FolderStamp stamp;  // as last seen ...
+        qint64 seenMs = -1;           // ... at this time
     };
+    // A folder's stamp is taken again when the last look is older than this:
+    // a run of copies does not ask for it before each one.
+    static constexpr qint64 kStampTrustedMs = 20;
     std::vector<Folder> folders;
     QString sourcePath;  // the file last dated, held open for its copy
     int sourceFd = -1;
+    // The files of the folder listed last, while it stays unchanged: several
+    // lists of one folder read it once.
+    struct Files {
+        QString host;
+        DriveMap::FolderStamp stamp;
+        QList<std::pair<QString, bool>> files;  // name, hidden
+    } listed;
 
     void dropSource()
     {
@@ -297,7 +330,7 @@ Status FileSystem::locate(const QString &path, Place &place, bool pathMissing, b
                     QString key = *host;
                     while (key.size() > 1 && key.endsWith(QLatin1Char('/')))
                         key.chop(1);
-                    m_batch->folders.push_back({folder, key, fd});
+                    m_batch->folders.push_back({folder, key, fd, {}, -1});
                     held = &m_batch->folders.back();
                 }
             }
@@ -313,7 +346,14 @@ Status FileSystem::locate(const QString &path, Place &place, bool pathMissing, b
     if (held) {
         place.dirFd = held->fd;
         place.hostFolder = held->host;
-        place.stamp = DriveMap::stamp(held->fd);
+        place.held = int(held - m_batch->folders.data());
+        BatchState::Folder &f = m_batch->folders[size_t(place.held)];
+        const qint64 nowMs = coarseMs();
+        if (f.seenMs < 0 || nowMs - f.seenMs > BatchState::kStampTrustedMs) {
+            f.stamp = DriveMap::stamp(f.fd);
+            f.seenMs = nowMs;
+        }
+        place.stamp = f.stamp;
         const QString found = m_drives.entryIn(held->host, name, place.stamp);
         place.listed = m_drives.remembers(held->host);
         place.present = !found.isEmpty();
@@ -434,9 +474,28 @@ Result<QStringList> FileSystem::listFiles(const QString &folder, const QString &
     Result<QString> host = m_drives.toHost(folder);
     if (!host)
         return host.error();
-    Listing l = listHost(*host, pattern, admitHiddenSystem);
-    if (l.error)
-        return listError(l.error, folder);
+    Listing l;
+    if (m_batch) {
+        BatchState::Files &known = m_batch->listed;
+        const DriveMap::FolderStamp now = DriveMap::stamp(*host);
+        if (known.host != *host || known.stamp != now || now.sec < 0) {
+            known = {*host, now, {}};
+            if (const int err = scanFolder(*host, QStringLiteral("*"), true, [&](const QString &name, bool hidden) {
+                    known.files.append({name, hidden});
+                    return true;
+                })) {
+                known = {};
+                return listError(err, folder);
+            }
+        }
+        for (const auto &[name, hidden] : std::as_const(known.files))
+            if ((admitHiddenSystem || !hidden) && matchesPattern(name, pattern))
+                l.names << name;
+    } else {
+        l = listHost(*host, pattern, admitHiddenSystem);
+        if (l.error)
+            return listError(l.error, folder);
+    }
     // By name without regard to case; names equal so by their exact form.
     std::vector<std::pair<QString, QString>> keyed;
     keyed.reserve(size_t(l.names.size()));
@@ -600,8 +659,15 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
             return errorFromErrno(err, destination);
         }
     }
-    if (noting)
-        m_drives.noteAdded(to.hostFolder, folderBefore, to.name, DriveMap::stamp(to.dirFd));
+    if (noting) {
+        const DriveMap::FolderStamp after = DriveMap::stamp(to.dirFd);
+        m_drives.noteAdded(to.hostFolder, folderBefore, to.name, after);
+        if (to.held >= 0) {
+            BatchState::Folder &f = m_batch->folders[size_t(to.held)];
+            f.stamp = after;
+            f.seenMs = coarseMs();
+        }
+    }
     return {};
 }
 

@@ -108,7 +108,7 @@ pf::Result<QString> CopyJob::copyToFreeName(const QString &source, const QString
             continue;
         const pf::Status s = m_fs.copyFile(source, target, pf::CopyMode::NoReplace, m_progress);
         if (s) {
-            record(source, target);
+            record(source, target, false);
             return name;
         }
         // Taken since the test (or by a folder): keep it, try the next name.
@@ -122,13 +122,23 @@ pf::Status CopyJob::copyReplacing(const QString &source, const QString &target)
 {
     const pf::Status s = m_fs.copyFile(source, target, pf::CopyMode::Replace, m_progress);
     if (s)
-        record(source, target);
+        record(source, target, true);
     return s;
 }
 
-void CopyJob::record(const QString &source, const QString &copy)
+void CopyJob::record(const QString &source, const QString &copy, bool replacing)
 {
-    // Names are found without regard to case: so is a copy that replaced another.
+    // A new copy has a name no earlier copy still holds (it was free). One
+    // that replaces may take the place of an earlier copy: found by its name
+    // without regard to case, as names are, from the index made for that.
+    if (replacing && m_byCopy.isEmpty()) {
+        for (qsizetype i = 0; i < m_copies.size(); ++i)
+            m_byCopy.insert(pf::foldedName(m_copies.at(i).copy), i);
+    }
+    if (m_byCopy.isEmpty() && !replacing) {
+        m_copies.append(CopiedFile{source, copy});
+        return;
+    }
     const QString key = pf::foldedName(copy);
     const auto it = m_byCopy.constFind(key);
     if (it != m_byCopy.constEnd()) {

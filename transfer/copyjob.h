@@ -46,12 +46,12 @@ public:
     const QList<CopiedFile> &copies() const { return m_copies; }
 
 private:
-    void record(const QString &source, const QString &copy);
+    void record(const QString &source, const QString &copy, bool replacing);
 
     pf::FileSystem &m_fs;
     pf::CopyProgress m_progress;
     QList<CopiedFile> m_copies;
-    QHash<QString, qsizetype> m_byCopy;  // by the copy's path, case-folded
+    QHash<QString, qsizetype> m_byCopy;  // by the copy's path, case-folded; made at the first replacing copy
 };
 
 // Writes the file systems that hold the copies to disk (one sync each), drops

@@ -72,6 +72,8 @@ pf::Status frmMain::refreshFileLists()
     pf::FileList *lists[3] = {&File1, &File2, &File3};
     for (pf::FileList *l : lists)
         l->setPath(Dir1.path());
+    // One reading of the folder serves the three lists.
+    pf::FileSystem::Batch batch(*m_svc.fs);
     for (pf::FileList *l : lists)
         if (pf::Status s = l->refresh(); !s)
             return s;
