@@ -77,19 +77,24 @@ bool fatHiddenOrSystem(int dirFd, const char *name)
     return marked;
 }
 
-// The program path's folder and its last part: "a:\x\y.jpg" -> "a:\x\", "y.jpg".
+// Where the folder part of a program path ends: "a:\\x\\y.jpg" -> 5 (the
+// length of "a:\\x\\"); 0 for a bare name.
+qsizetype folderEnd(const QString &path)
+{
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const QChar c = path.at(i);
+        if (c == QLatin1Char('\\') || c == QLatin1Char('/') || (i == 1 && c == QLatin1Char(':')))
+            return i + 1;
+    }
+    return 0;
+}
+
+// The program path's folder and its last part: "a:\\x\\y.jpg" -> "a:\\x\\", "y.jpg".
 void splitFolder(const QString &path, QString &folder, QString &name)
 {
-    int cut = -1;
-    for (int i = path.size() - 1; i >= 0; --i) {
-        const QChar c = path.at(i);
-        if (c == QLatin1Char('\\') || c == QLatin1Char('/') || (i == 1 && c == QLatin1Char(':'))) {
-            cut = i;
-            break;
-        }
-    }
-    folder = path.left(cut + 1);
-    name = path.mid(cut + 1);
+    const qsizetype cut = folderEnd(path);
+    folder = path.left(cut);
+    name = path.mid(cut);
 }
 
 struct Listing {
@@ -274,6 +279,8 @@ struct FileSystem::BatchState {
     std::vector<Folder> folders;
     QString sourcePath;  // the file last dated, held open for its copy
     int sourceFd = -1;
+    struct stat sourceStat;     // as it was dated ...
+    qint64 sourceSeenMs = -1;   // ... at this time
     // The files of the folder listed last, while it stays unchanged: several
     // lists of one folder read it once.
     struct Files {
@@ -313,17 +320,20 @@ FileSystem::Batch::~Batch()
 
 Status FileSystem::locate(const QString &path, Place &place, bool pathMissing, bool lookUp)
 {
-    QString folder, name;
-    splitFolder(path, folder, name);
     const BatchState::Folder *held = nullptr;
-    if (m_batch && !folder.isEmpty() && !name.isEmpty()) {
+    QString name;
+    const qsizetype cut = m_batch ? folderEnd(path) : 0;
+    if (m_batch && cut > 0 && cut < path.size()) {
+        const QStringView folderPart = QStringView(path).left(cut);
+        name = path.mid(cut);
         for (const BatchState::Folder &f : m_batch->folders) {
-            if (f.program == folder) {
+            if (f.program == folderPart) {
                 held = &f;
                 break;
             }
         }
         if (!held) {
+            const QString folder = folderPart.toString();
             if (Result<QString> host = m_drives.toHost(folder)) {
                 const int fd = ::open(enc(*host).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                 if (fd >= 0) {
@@ -407,6 +417,17 @@ bool matchesPattern(const QString &name, const QString &pattern)
 {
     if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
         return true;
+    // "*.jpg" and the like: the end of the name, without regard to case.
+    const QStringView tail = QStringView(pattern).mid(1);
+    if (pattern.startsWith(QLatin1Char('*')) && !tail.contains(QLatin1Char('*')) && !tail.contains(QLatin1Char('?'))) {
+        if (name.size() < tail.size())
+            return false;
+        const QChar *n = name.constData() + (name.size() - tail.size());
+        for (qsizetype i = 0; i < tail.size(); ++i)
+            if (folded(n[i]) != folded(tail[i]))
+                return false;
+        return true;
+    }
     return wildMatch(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
                      name.constData() + name.size());
 }
@@ -514,10 +535,15 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
 {
     // The source: the file just dated, when it is this one, else opened now.
     int in = -1;
+    struct stat st;
+    bool known = false;  // st holds the source as it is
     if (m_batch && m_batch->sourceFd >= 0 && m_batch->sourcePath == source) {
         in = m_batch->sourceFd;
         m_batch->sourceFd = -1;
         m_batch->sourcePath.clear();
+        // Dated moments ago: as good as asking again.
+        st = m_batch->sourceStat;
+        known = coarseMs() - m_batch->sourceSeenMs <= BatchState::kStampTrustedMs;
     } else {
         Place from;
         Status failure;
@@ -525,11 +551,10 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         if (in < 0)
             return failure;
     }
-    struct stat st;
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = errno ? errno : EISDIR;
+    const int statErr = !known && ::fstat(in, &st) != 0 ? errno : 0;
+    if (statErr != 0 || !S_ISREG(st.st_mode)) {
         ::close(in);
-        return errorFromErrno(err, source);
+        return errorFromErrno(statErr != 0 ? statErr : EISDIR, source);
     }
 
     Place to;
@@ -778,6 +803,8 @@ Result<QDateTime> FileSystem::fileDate(const QString &path)
         m_batch->dropSource();
         m_batch->sourceFd = fd;
         m_batch->sourcePath = path;
+        m_batch->sourceStat = st;
+        m_batch->sourceSeenMs = coarseMs();
         return localDateTime(st.st_mtim);
     }
     Result<QString> host = m_drives.toHost(path);

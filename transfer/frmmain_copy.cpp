@@ -28,6 +28,12 @@ QString counted(qsizetype n, const QString &one, const QString &many)
     return QString::number(n) + QLatin1Char(' ') + (n == 1 ? one : many);
 }
 
+// "<lead>n of m)": the caption of each file, put together without arg()'s parsing.
+QString counting(const QString &lead, int n, int m)
+{
+    return lead + QString::number(n) + QStringLiteral(" of ") + QString::number(m) + QLatin1Char(')');
+}
+
 // One line per entry, the first kListedAtMost of them.
 template <typename T, typename Line>
 QString listed(const QList<T> &items, Line line)
@@ -60,16 +66,22 @@ struct frmMain::CopyRun {
     }
 
     // Moves the bar to `n` of its maximum. With more files than the bar has
-    // pixels it moves only when it grows by one: each move costs a repaint check.
+    // pixels it moves only when it grows by a pixel, and at most every 20 ms
+    // (each move paints it at once, and nobody sees faster moves).
     void advance(QProgressBar *bar, int n)
     {
         const qint64 m = bar->maximum(), width = std::max(1, bar->width());
-        if (m <= width || n >= m || n * width / m != qint64(bar->value()) * width / m)
+        if (m <= width || n >= m)
             bar->setValue(n);
+        else if (n * width / m != qint64(bar->value()) * width / m && !(barMoved.isValid() && barMoved.elapsed() < 20)) {
+            bar->setValue(n);  // paints at once
+            barMoved.start();
+        }
     }
 
     EventPump pump;           // keeps the windows drawing between files and within large ones
     QElapsedTimer painted;    // when showFile last painted
+    QElapsedTimer barMoved;   // when advance last moved the bar by a pixel or more
     CopyJob job;              // the copies made, for the check before an erase
     qsizetype notCopied = 0;  // files that failed to copy
     bool cancelled = false;   // "Exit" in the clash dialog
@@ -129,7 +141,7 @@ void frmMain::copyImages(CopyRun &run)
     for (int n = 1; n <= m; ++n) {
         File1.listIndex = n - 1;
         const QString name = File1.list(n - 1);
-        run.showFile(Label2, QStringLiteral("Copying Image Files...(%1 of %2)").arg(n).arg(m), name);
+        run.showFile(Label2, counting(QStringLiteral("Copying Image Files...("), n, m), name);
         copyImage(run, name);
         if (run.cancelled || run.stopped)
             return;
@@ -207,7 +219,7 @@ void frmMain::copyClips(CopyRun &run)
     for (int n = 1; n <= m; ++n) {
         File2.listIndex = n - 1;
         const QString name = File2.list(n - 1);
-        run.showFile(Label2, QStringLiteral("Copying Movie Clips...(%1 of %2)").arg(n).arg(m), name);
+        run.showFile(Label2, counting(QStringLiteral("Copying Movie Clips...("), n, m), name);
         const auto clock = [this] { return m_svc.now().time(); };
         // Clips keep their names; a taken name gets the time in front (and
         // then "a"s, while that is taken too).

@@ -4,10 +4,19 @@ namespace {
 
 void putDigits(QString &out, int n, int width)
 {
-    const QString digits = QString::number(n);
-    for (qsizetype i = digits.size(); i < width; ++i)
+    char16_t digits[12];
+    int count = 0;
+    unsigned v = unsigned(n < 0 ? -n : n);
+    do {
+        digits[count++] = char16_t(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (n < 0)
+        out += QLatin1Char('-');
+    for (int i = count; i < width; ++i)
         out += QLatin1Char('0');
-    out += digits;
+    while (count > 0)
+        out += QChar(digits[--count]);
 }
 
 }  // namespace
