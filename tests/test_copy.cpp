@@ -226,6 +226,28 @@ private Q_SLOTS:
         QCOMPARE(race.copyDisk({pf::AnsNo}), QStringList{kErase});
         QCOMPARE(listing(race.pics), (QStringList{kJulyName + "=old", "a" + kJulyName + "=PIC.JPG"}));
         QCOMPARE(listing(race.clips), (QStringList{"1439CLIP.MPG=CLIP.MPG", "CLIP.MPG=old"}));
+
+        // Names are found without regard to case, those of this run's own
+        // copies too: two pictures of one second clash. Replacing the copy
+        // made moments before leaves the later picture as the copy that the
+        // erase checks.
+        Desk cased(true);
+        cased.put({"P1.JPG", "P2.JPG"});
+        putOld(cased.pics, {"p1.jpg"});
+        cased.answers = {"OKButton"};
+        cased.copyDisk({pf::AnsNo});
+        QCOMPARE(listing(cased.pics), (QStringList{"P2.JPG=P2.JPG", "p1.jpg=P1.JPG"}));
+        for (const QString button : {"Command1", "OKButton"}) {
+            Desk twins(false);
+            twins.put({"X.JPG", "Y.JPG"}, kJuly);
+            twins.answers = {button};
+            QCOMPARE(twins.copyDisk({pf::AnsYes, pf::AnsOk}), (QStringList{kErase, pf::appTitle()}));
+            QCOMPARE(twins.newNames, QStringList{kJulyName});
+            const QStringList after = button == "OKButton" ? QStringList{kJulyName + "=Y.JPG"}
+                                                           : QStringList{kJulyName + "=X.JPG", "a" + kJulyName + "=Y.JPG"};
+            QCOMPARE(listing(twins.pics), after);
+            QCOMPARE(entries(twins.a), QStringList{});
+        }
     }
 
     // A failed copy names the file and the reason; OK goes on, Cancel stops.
