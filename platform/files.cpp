@@ -77,8 +77,8 @@ bool fatHiddenOrSystem(int dirFd, const char *name)
     return marked;
 }
 
-// Where the folder part of a program path ends: "a:\\x\\y.jpg" -> 5 (the
-// length of "a:\\x\\"); 0 for a bare name.
+// Where the folder part of a program path ends: 5 for "a:\x\y.jpg" (the
+// length of "a:\x\"), 0 for a bare name.
 qsizetype folderEnd(const QString &path)
 {
     for (qsizetype i = path.size() - 1; i >= 0; --i) {
@@ -89,7 +89,7 @@ qsizetype folderEnd(const QString &path)
     return 0;
 }
 
-// The program path's folder and its last part: "a:\\x\\y.jpg" -> "a:\\x\\", "y.jpg".
+// The program path's folder and its last part: "a:\x\y.jpg" -> "a:\x\", "y.jpg".
 void splitFolder(const QString &path, QString &folder, QString &name)
 {
     const qsizetype cut = folderEnd(path);
