@@ -237,6 +237,18 @@ QDateTime localDateTime(const struct timespec &when)
                      QTime(tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59)), Qt::OffsetFromUTC, int(tm.tm_gmtoff));
 }
 
+// For a pattern that is '*' and a plain ending ("*.jpg"), that ending; else null.
+QStringView endingOnly(const QString &pattern)
+{
+    if (!pattern.startsWith(QLatin1Char('*')))
+        return {};
+    const QStringView tail = QStringView(pattern).mid(1);
+    for (const QChar c : tail)
+        if (c == QLatin1Char('*') || c == QLatin1Char('?'))
+            return {};
+    return tail.isNull() ? QStringView(u"") : tail;
+}
+
 PlatformError listError(int err, const QString &folder)
 {
     return errorFromErrno(err, folder, /*pathPart=*/true);
@@ -288,6 +300,16 @@ struct FileSystem::BatchState {
         DriveMap::FolderStamp stamp;
         QList<std::pair<QString, bool>> files;  // name, hidden
     } listed;
+    // The last name looked up in a held folder, as found: a copy right after
+    // its clash test finds it again without looking.
+    struct Lookup {
+        QString path;
+        int held = -1;
+        DriveMap::FolderStamp stamp;
+        QString name;
+        QByteArray encoded;
+        bool listed = false, present = false;
+    } looked;
 
     void dropSource()
     {
@@ -364,6 +386,14 @@ Status FileSystem::locate(const QString &path, Place &place, bool pathMissing, b
             f.seenMs = nowMs;
         }
         place.stamp = f.stamp;
+        BatchState::Lookup &last = m_batch->looked;
+        if (last.held == place.held && last.stamp == f.stamp && last.path == path) {
+            place.name = last.name;
+            place.encoded = last.encoded;
+            place.listed = last.listed;
+            place.present = last.present;
+            return {};
+        }
         const QString found = m_drives.entryIn(held->host, name, place.stamp);
         place.listed = m_drives.remembers(held->host);
         place.present = !found.isEmpty();
@@ -375,6 +405,7 @@ Status FileSystem::locate(const QString &path, Place &place, bool pathMissing, b
                 place.name = found;
         }
         place.encoded = enc(place.name);
+        last = {path, place.held, f.stamp, place.name, place.encoded, place.listed, place.present};
         return {};
     }
 
@@ -418,8 +449,7 @@ bool matchesPattern(const QString &name, const QString &pattern)
     if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
         return true;
     // "*.jpg" and the like: the end of the name, without regard to case.
-    const QStringView tail = QStringView(pattern).mid(1);
-    if (pattern.startsWith(QLatin1Char('*')) && !tail.contains(QLatin1Char('*')) && !tail.contains(QLatin1Char('?'))) {
+    if (const QStringView tail = endingOnly(pattern); !tail.isNull()) {
         if (name.size() < tail.size())
             return false;
         const QChar *n = name.constData() + (name.size() - tail.size());
