@@ -136,6 +136,36 @@ private Q_SLOTS:
         QCOMPARE(entries(c), (QStringList{QStringLiteral("fresh.jpg"), QStringLiteral("old.jpg")}));
     }
 
+    // In a batch the folders are held open and their listings remembered,
+    // yet what someone else changes meanwhile is seen: a name taken in
+    // another letter case stays untouched, a file added is listed.
+    void batchSeesOthersChanges()
+    {
+        Drives d;
+        pf::FileSystem fs(d.map());
+        const QString c = d.root('C');
+        const QDateTime when(QDate(2003, 7, 4), QTime(9, 5, 7));
+        writeFile(d.root('A') + QStringLiteral("/P.JPG"), "p", when);
+        pf::FileSystem::Batch batch(fs);
+        QVERIFY(!fs.fileExists(QStringLiteral("c:\\X.JPG")));
+        QCOMPARE(*fs.listFiles(QStringLiteral("c:\\"), QStringLiteral("*.jpg")), QStringList());
+        QCOMPARE(*fs.fileDate(QStringLiteral("a:\\P.JPG")), when);
+
+        QTest::qSleep(50);
+        writeFile(c + QStringLiteral("/x.jpg"), "theirs");
+        QVERIFY(fs.fileExists(QStringLiteral("c:\\X.JPG")));
+        QCOMPARE(fs.copyFile(QStringLiteral("a:\\P.JPG"), QStringLiteral("c:\\X.JPG"), pf::CopyMode::NoReplace).error().number,
+                 int(pf::ErrFileExists));
+        QCOMPARE(*fs.listFiles(QStringLiteral("c:\\"), QStringLiteral("*.jpg")), QStringList{QStringLiteral("x.jpg")});
+
+        // Its own copies are found at once, in any case too.
+        QVERIFY(fs.copyFile(QStringLiteral("a:\\P.JPG"), QStringLiteral("c:\\New.JPG"), pf::CopyMode::NoReplace).ok());
+        QVERIFY(fs.fileExists(QStringLiteral("c:\\NEW.jpg")));
+        QCOMPARE(entries(c), (QStringList{QStringLiteral("New.JPG"), QStringLiteral("x.jpg")}));
+        QCOMPARE(readFile(c + QStringLiteral("/x.jpg")), QByteArray("theirs"));
+        QCOMPARE(QFileInfo(c + QStringLiteral("/New.JPG")).lastModified(), when);
+    }
+
     void copyToFullDisk()
     {
         // A small file system that really fills up, where the machine lets us
