@@ -19,7 +19,7 @@ QString foldedName(const QString &name)
     for (qsizetype i = 0; i < name.size(); ++i) {
         const char16_t c = in[i];
         if (c >= 128)
-            return foldedName(name);
+            return name.toCaseFolded();
         o[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
     }
     return out;

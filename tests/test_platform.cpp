@@ -30,6 +30,9 @@ private Q_SLOTS:
         QCOMPARE(*fs.hostPath(QStringLiteral("C:\\PICS\\holiday\\beach.jpg")),
                  d.root('C') + QStringLiteral("/Pics/Holiday/Beach.JPG"));
         QCOMPARE(*fs.hostPath(QStringLiteral("C:\\pics\\New\\x.jpg")), d.root('C') + QStringLiteral("/Pics/New/x.jpg"));
+        writeFile(d.root('C') + QStringLiteral("/Pics/Holiday/Caf\u00e9.JPG"), "x");  // beyond ASCII too
+        QCOMPARE(*fs.hostPath(QStringLiteral("C:\\pics\\holiday\\CAF\u00c9.jpg")),
+                 d.root('C') + QStringLiteral("/Pics/Holiday/Caf\u00e9.JPG"));
         // ".." never climbs out of a drive.
         QCOMPARE(*fs.hostPath(QStringLiteral("a:\\..\\..\\etc")), d.root('A') + QStringLiteral("/etc"));
         QCOMPARE(fs.drives().toProgram(d.root('C') + QStringLiteral("/Pics/Holiday")), QStringLiteral("C:\\Pics\\Holiday"));
@@ -153,15 +156,18 @@ private Q_SLOTS:
 
         QTest::qSleep(50);
         writeFile(c + QStringLiteral("/x.jpg"), "theirs");
+        writeFile(c + QStringLiteral("/\u00e4rger.jpg"), "theirs");
         QVERIFY(fs.fileExists(QStringLiteral("c:\\X.JPG")));
+        QVERIFY(fs.fileExists(QStringLiteral("c:\\\u00c4RGER.JPG")));
         QCOMPARE(fs.copyFile(QStringLiteral("a:\\P.JPG"), QStringLiteral("c:\\X.JPG"), pf::CopyMode::NoReplace).error().number,
                  int(pf::ErrFileExists));
-        QCOMPARE(*fs.listFiles(QStringLiteral("c:\\"), QStringLiteral("*.jpg")), QStringList{QStringLiteral("x.jpg")});
+        QCOMPARE(*fs.listFiles(QStringLiteral("c:\\"), QStringLiteral("*.jpg")),
+                 (QStringList{QStringLiteral("x.jpg"), QStringLiteral("\u00e4rger.jpg")}));
 
         // Its own copies are found at once, in any case too.
         QVERIFY(fs.copyFile(QStringLiteral("a:\\P.JPG"), QStringLiteral("c:\\New.JPG"), pf::CopyMode::NoReplace).ok());
         QVERIFY(fs.fileExists(QStringLiteral("c:\\NEW.jpg")));
-        QCOMPARE(entries(c), (QStringList{QStringLiteral("New.JPG"), QStringLiteral("x.jpg")}));
+        QCOMPARE(entries(c), (QStringList{QStringLiteral("New.JPG"), QStringLiteral("x.jpg"), QStringLiteral("\u00e4rger.jpg")}));
         QCOMPARE(readFile(c + QStringLiteral("/x.jpg")), QByteArray("theirs"));
         QCOMPARE(QFileInfo(c + QStringLiteral("/New.JPG")).lastModified(), when);
     }

@@ -216,11 +216,11 @@ void frmMain::copyClips(CopyRun &run)
     const int m = File2.listCount();
     ProgressBar1->setMaximum(m);
     setStatus(0, QStringLiteral("Copying Movie Clips..."));
+    const auto clock = [this] { return m_svc.now().time(); };
     for (int n = 1; n <= m; ++n) {
         File2.listIndex = n - 1;
         const QString name = File2.list(n - 1);
         run.showFile(Label2, counting(QStringLiteral("Copying Movie Clips...("), n, m), name);
-        const auto clock = [this] { return m_svc.now().time(); };
         // Clips keep their names; a taken name gets the time in front (and
         // then "a"s, while that is taken too).
         int first = 0;
