@@ -144,12 +144,6 @@ DriveMap::FolderStamp DriveMap::stamp(int folderFd)
     return FolderStamp();
 }
 
-void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name) const
-{
-    if (remembers(hostFolder))
-        noteAdded(hostFolder, before, name, stamp(hostFolder));
-}
-
 void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name,
                          const FolderStamp &after) const
 {

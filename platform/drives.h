@@ -64,9 +64,7 @@ public:
     };
     static FolderStamp stamp(const QString &hostFolder);
     static FolderStamp stamp(int folderFd);  // of an open folder
-    // `before` is the folder's stamp taken before the change, `after` the one
-    // after it (taken here when not given).
-    void noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name) const;
+    // `before` is the folder's stamp taken before the change, `after` the one after it.
     void noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name,
                    const FolderStamp &after) const;
     // Whether a listing of the folder is remembered (so that additions are worth noting).
