@@ -106,6 +106,9 @@ private:
     // Tests a destination folder and creates it on the user's OK; false
     // when the operation is to end.
     bool ensureFolder(const QString &folder, const QString &kind);
+    // Refuses a destination folder that lies on the diskette; false when the
+    // operation is to end.
+    bool offDiskette(const QString &folder, const QString &kind);
     void copyImages(CopyRun &run);
     void copyImage(CopyRun &run, const QString &name);
     void copyClips(CopyRun &run);

@@ -1,10 +1,13 @@
 #include "platform/files.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 #include <cstdio>
@@ -249,6 +252,12 @@ QStringView endingOnly(const QString &pattern)
     return tail.isNull() ? QStringView(u"") : tail;
 }
 
+FileId idOf(const struct stat &st)
+{
+    return FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 PlatformError listError(int err, const QString &folder)
 {
     return errorFromErrno(err, folder, /*pathPart=*/true);
@@ -442,6 +451,16 @@ int FileSystem::openForReading(const QString &path, Place &place, Status &failur
     if (fd < 0)
         failure = errorFromErrno(errno, path);
     return fd;
+}
+
+bool isSingleName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name)
+        if (c == QLatin1Char('\\') || c == QLatin1Char('/') || c.isNull())
+            return false;
+    return true;
 }
 
 bool matchesPattern(const QString &name, const QString &pattern)
@@ -738,6 +757,8 @@ Result<QList<FileFailure>> FileSystem::deleteFiles(const QString &pattern)
         return listError(l.error, folder);
     QList<FileFailure> failures;
     for (const QString &n : std::as_const(l.names)) {
+        if (!isSingleName(n))
+            continue;  // never joined into a path
         const QString full = folder + n;
         if (Status s = deleteFile(full); !s)
             failures.append({full, s.error()});
@@ -745,7 +766,7 @@ Result<QList<FileFailure>> FileSystem::deleteFiles(const QString &pattern)
     return failures;
 }
 
-Status FileSystem::deleteFile(const QString &path)
+Status FileSystem::deleteFile(const QString &path, const FileId *expected)
 {
     Result<QString> host = m_drives.toHost(path);
     if (!host)
@@ -755,9 +776,47 @@ Status FileSystem::deleteFile(const QString &path)
         return errorFromErrno(errno, path);
     if (S_ISDIR(st.st_mode))
         return makeError(ErrPathFileAccess, QStringLiteral("Is a folder"), path);
+    if (expected && !(*expected == idOf(st)))
+        return makeError(ErrPathFileAccess, QStringLiteral("It changed after its copy was checked"), path);
     if (::unlink(enc(*host).constData()) != 0)
         return errorFromErrno(errno, path);
     return {};
+}
+
+Result<bool> FileSystem::liesWithin(const QString &folder, const QString &container) const
+{
+    Result<QString> outer = m_drives.toHost(container);
+    if (!outer)
+        return outer.error();
+    struct stat root;
+    if (::stat(enc(*outer).constData(), &root) != 0)
+        return errorFromErrno(errno, container, true);
+    Result<QString> inner = m_drives.toHost(folder);
+    if (!inner)
+        return false;  // on a drive that is not there: not inside this one
+    // From the folder (or, while it does not exist yet, the nearest folder
+    // above it that does) up to the file system's root, after links.
+    QString at = QDir::cleanPath(*inner);
+    QByteArray real;
+    for (;;) {
+        if (char *r = ::realpath(enc(at).constData(), nullptr)) {
+            real = r;
+            ::free(r);
+            break;
+        }
+        if (at == QLatin1String("/") || at.isEmpty())
+            return false;
+        at = QFileInfo(at).path();
+    }
+    for (;;) {
+        struct stat st;
+        if (::stat(real.constData(), &st) == 0 && st.st_dev == root.st_dev && st.st_ino == root.st_ino)
+            return true;
+        if (real == "/" || real.isEmpty())
+            return false;
+        const qsizetype slash = real.lastIndexOf('/');
+        real = slash > 0 ? real.left(slash) : QByteArray("/");
+    }
 }
 
 Status FileSystem::setAttributesNormal(const QString &path)

@@ -33,6 +33,21 @@ struct FileFailure {
 // the FAT hidden mark), not a system file (the FAT system mark).
 bool matchesPattern(const QString &name, const QString &pattern);
 
+// A listed name that is one name: not empty, not "." or "..", and without
+// '\' or '/'. Only such a name may be put behind a folder to make a path; a
+// file of the medium named "x\..\y.jpg" is never read, written or deleted
+// through the path that name would make.
+bool isSingleName(const QString &name);
+
+// Which file a path led to when it was looked at, and as it was then: a file
+// checked once is deleted only while it is still that file.
+struct FileId {
+    quint64 dev = 0, ino = 0;
+    qint64 size = -1, mtimeNs = 0;
+    bool operator==(const FileId &) const = default;
+    bool sameFile(const FileId &o) const { return dev == o.dev && ino == o.ino; }
+};
+
 class FileSystem {
 public:
     explicit FileSystem(DriveMap drives);
@@ -92,7 +107,14 @@ public:
     virtual Result<QList<FileFailure>> deleteFiles(const QString &pattern);
 
     // Deletes one file (not a folder; a link is removed itself, never followed).
-    virtual Status deleteFile(const QString &path);
+    // With `expected`, only while the path still leads to that file, unchanged.
+    virtual Status deleteFile(const QString &path, const FileId *expected);
+    Status deleteFile(const QString &path) { return deleteFile(path, nullptr); }
+
+    // Whether `folder`, or the folder it would be once created, lies inside
+    // `container` or is it, after links (the same device and inode along the
+    // way). Fails when `container` cannot be looked at.
+    Result<bool> liesWithin(const QString &folder, const QString &container) const;
 
     // Clears read-only, and the FAT hidden, system and archive marks where
     // the file system has them.

@@ -229,8 +229,7 @@ private Q_SLOTS:
 
         // Names are found without regard to case, those of this run's own
         // copies too: two pictures of one second clash. Replacing the copy
-        // made moments before leaves the later picture as the copy that the
-        // erase checks.
+        // made moments before keeps the earlier picture on the diskette.
         Desk cased(true);
         cased.put({"P1.JPG", "P2.JPG"});
         putOld(cased.pics, {"p1.jpg"});
@@ -243,10 +242,11 @@ private Q_SLOTS:
             twins.answers = {button};
             QCOMPARE(twins.copyDisk({pf::AnsYes, pf::AnsOk}), (QStringList{kErase, pf::appTitle()}));
             QCOMPARE(twins.newNames, QStringList{kJulyName});
-            const QStringList after = button == "OKButton" ? QStringList{kJulyName + "=Y.JPG"}
-                                                           : QStringList{kJulyName + "=X.JPG", "a" + kJulyName + "=Y.JPG"};
+            const bool replaced = button == "OKButton";
+            const QStringList after = replaced ? QStringList{kJulyName + "=Y.JPG"}
+                                               : QStringList{kJulyName + "=X.JPG", "a" + kJulyName + "=Y.JPG"};
             QCOMPARE(listing(twins.pics), after);
-            QCOMPARE(entries(twins.a), QStringList{});
+            QCOMPARE(entries(twins.a), replaced ? QStringList{"X.JPG"} : QStringList{});
         }
     }
 
@@ -308,6 +308,8 @@ private Q_SLOTS:
         Desk d(false);
         d.w->show();
         d.put({"IMG1.JPG", "IMG2.JPG", "NOTES.TXT"}, kJuly);
+        d.put({"IMG3.JPG"}, kJuly.addSecs(1));
+        d.put({"IMG4.JPG"}, kJuly.addSecs(2));
         writeFile(d.onDisk("CLIP.MPG"), QByteArray(9 << 20, 'm'));
         bool timerRanWhileBusy = false;
         QTimer::singleShot(0, d.w, [&] { timerRanWhileBusy = d.w->busy(); });
@@ -325,9 +327,9 @@ private Q_SLOTS:
         };
         d.answers = {"OKButton"};
         QCOMPARE(d.copyDisk({pf::AnsYes, pf::AnsOk}), (QStringList{kErase, pf::appTitle()}));
-        QCOMPARE(listing(d.pics), QStringList{kJulyName + "=IMG2.JPG"});
+        QCOMPARE(listing(d.pics), (QStringList{kJulyName + "=IMG2.JPG", "07_04_2003_090508.JPG=IMG3.JPG", "07_04_2003_090509.JPG=IMG4.JPG"}));
         QCOMPARE(readFile(d.clip("CLIP.MPG")), QByteArray(9 << 20, 'm'));
-        QCOMPARE(entries(d.a), QStringList());
+        QCOMPARE(entries(d.a), (QStringList{"IMG1.JPG", "NOTES.TXT"}));
         QVERIFY(timerRanWhileBusy);
         QVERIFY(d.w->isVisible());
         QCOMPARE(dots.size(), 4);

@@ -43,9 +43,10 @@ private Q_SLOTS:
         QCOMPARE(timePrefix({23, 59, 59}), "235959");
     }
 
-    // Every plain file of the root goes, the *.411 files too (read-only and
-    // hidden ones); sub-folders, what they hold, and whatever a link points
-    // at stay. The wait window shows meanwhile and is gone afterwards.
+    // Every copied file of the root goes, the *.411 files too (read-only and
+    // hidden ones); other files, sub-folders, what they hold, and whatever a
+    // link points at stay. The wait window shows meanwhile and is gone
+    // afterwards.
     void eraseRoot()
     {
         Desk d(true);
@@ -74,9 +75,10 @@ private Q_SLOTS:
 
         QCOMPARE(d.copyDisk({pf::AnsYes, pf::AnsOk}), (QStringList{"Erase Source Diskette?", pf::appTitle()}));
 
-        QCOMPARE(d.rig.prompt.texts()[1], "Operation completed.");
+        QCOMPARE(d.rig.prompt.texts()[1], "The source diskette has been erased, except for 2 files that were kept:\r"
+                                          "noext (not a picture or clip)\rREADME.TXT (not a picture or clip)");
         QCOMPARE(d.rig.prompt.boxes[1].buttons, int(pf::MbOk));
-        QCOMPARE(entries(d.a), (QStringList{".keep", "DCIM", "folderlink", "link.jpg"}));
+        QCOMPARE(entries(d.a), (QStringList{".keep", "DCIM", "README.TXT", "folderlink", "link.jpg", "noext"}));
         QCOMPARE(entries(d.onDisk("DCIM")), QStringList{"IN.JPG"});
         QCOMPARE(entries(elsewhere), QStringList{"outside.jpg"});
         QCOMPARE(readFile(elsewhere + "/outside.jpg"), "not on the diskette");
@@ -84,7 +86,7 @@ private Q_SLOTS:
         QCOMPARE(seen, (QStringList{"Erasing Diskette...", "Please wait...", "180x42", "centred", "modeless"}));
         QVERIFY(!visibleTopLevel("frmPleaseWait"));
         QVERIFY(!d.w->findChild<QWidget *>("frmPleaseWait"));
-        QCOMPARE(d.w->Label2[0]->text(), "Operation completed.");
+        QCOMPARE(d.w->Label2[0]->text(), "Operation completed: 2 files kept on the diskette.");
         // The counts still show the diskette as it was.
         QCOMPARE(d.w->Label3[0]->text() + " " + d.w->Label3[1]->text(), "2 1");
         d.w->close();

@@ -55,25 +55,50 @@ ssize_t readFull(int fd, char *buffer, size_t size)
     return ssize_t(done);
 }
 
-// Why the copy does not match its source; empty when it does.
-QString compareWithSource(const QString &copyHost, const QString &sourceHost, std::vector<char> &a,
-                          std::vector<char> &b, const std::function<void()> &between)
+// Opens a file to read it, without waiting on a pipe or a device, and
+// only when it is a regular file: -1 and errno (EINVAL for another kind).
+int openRegular(const QString &host, struct stat &st)
 {
-    Fd copy(::open(enc(copyHost).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const int fd = ::open(enc(host).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = S_ISREG(st.st_mode) ? errno : EINVAL;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+pf::FileId idOf(const struct stat &st)
+{
+    return pf::FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                      qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+// Why the copy does not match its source; empty when it does. `sourceId`:
+// the source as it was read.
+QString compareWithSource(const QString &copyHost, const QString &sourceHost, std::vector<char> &a,
+                          std::vector<char> &b, const std::function<void()> &between, pf::FileId &sourceId)
+{
+    struct stat sc, ss;
+    Fd copy(openRegular(copyHost, sc));
     if (!copy.ok())
-        return errno == ENOENT ? QStringLiteral("missing") : QStringLiteral("cannot be read: ") + errnoText(errno);
+        return errno == ENOENT ? QStringLiteral("missing")
+            : errno == EINVAL  ? QStringLiteral("not a regular file")
+                               : QStringLiteral("cannot be read: ") + errnoText(errno);
     // The copy was written to disk before: read what is stored, not memory.
     ::posix_fadvise(copy.get(), 0, 0, POSIX_FADV_DONTNEED);
     ::posix_fadvise(copy.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    Fd source(::open(enc(sourceHost).constData(), O_RDONLY | O_CLOEXEC));
+    Fd source(openRegular(sourceHost, ss));
     if (!source.ok())
-        return QStringLiteral("its original cannot be read: ") + errnoText(errno);
+        return errno == EINVAL ? QStringLiteral("its original is not a regular file")
+                               : QStringLiteral("its original cannot be read: ") + errnoText(errno);
     ::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    struct stat sc, ss;
-    if (::fstat(copy.get(), &sc) != 0 || ::fstat(source.get(), &ss) != 0)
-        return QStringLiteral("cannot be read: ") + errnoText(errno);
-    if (!S_ISREG(sc.st_mode))
-        return QStringLiteral("missing");
+    sourceId = idOf(ss);
+    if (sc.st_dev == ss.st_dev && sc.st_ino == ss.st_ino)
+        return QStringLiteral("it is the original itself, not a copy");
     if (sc.st_size != ss.st_size)
         return QStringLiteral("different length");
     for (;;) {
@@ -126,31 +151,54 @@ pf::Status CopyJob::copyReplacing(const QString &source, const QString &target)
     return s;
 }
 
+void CopyJob::noteSkipped(const QString &source, const QString &existing)
+{
+    m_counterparts.append(Counterpart{source, existing, QStringLiteral("skipped, differs from the existing image")});
+}
+
+bool CopyJob::madeHere(const QString &path)
+{
+    index();
+    return m_byCopy.contains(pf::foldedName(path));
+}
+
+// Copies are found by their path without regard to case, as names are; the
+// index is made when first needed (most runs never replace anything).
+void CopyJob::index()
+{
+    if (m_indexed)
+        return;
+    for (qsizetype i = 0; i < m_copies.size(); ++i)
+        m_byCopy.insert(pf::foldedName(m_copies.at(i).copy), i);
+    m_indexed = true;
+}
+
 void CopyJob::record(const QString &source, const QString &copy, bool replacing)
 {
     // A new copy has a name no earlier copy still holds (it was free). One
-    // that replaces may take the place of an earlier copy: found by its name
-    // without regard to case, as names are, from the index made for that.
-    if (replacing && m_byCopy.isEmpty()) {
-        for (qsizetype i = 0; i < m_copies.size(); ++i)
-            m_byCopy.insert(pf::foldedName(m_copies.at(i).copy), i);
-    }
-    if (m_byCopy.isEmpty() && !replacing) {
+    // that replaces may take the place of an earlier copy, whose source then
+    // has no copy of its own any more.
+    if (replacing)
+        index();
+    if (!m_indexed) {
         m_copies.append(CopiedFile{source, copy});
         return;
     }
     const QString key = pf::foldedName(copy);
     const auto it = m_byCopy.constFind(key);
     if (it != m_byCopy.constEnd()) {
-        m_copies[*it] = CopiedFile{source, copy};
+        CopiedFile &earlier = m_copies[*it];
+        const QString by = source.mid(source.lastIndexOf(QLatin1Char('\\')) + 1);
+        m_counterparts.append(Counterpart{earlier.source, copy, QStringLiteral("its copy was replaced by ") + by});
+        earlier = CopiedFile{source, copy};
         return;
     }
     m_byCopy.insert(key, m_copies.size());
     m_copies.append(CopiedFile{source, copy});
 }
 
-QList<CopyMismatch> verifyCopies(pf::FileSystem &fs, const QList<CopiedFile> &copies,
-                                 const std::function<void(qsizetype)> &progress)
+QList<CopyCheck> checkCopies(pf::FileSystem &fs, const QList<CopiedFile> &copies,
+                             const std::function<void(qsizetype)> &progress)
 {
     // Host paths of both sides; empty when the drive is gone.
     QStringList copyHost, sourceHost;
@@ -172,20 +220,21 @@ QList<CopyMismatch> verifyCopies(pf::FileSystem &fs, const QList<CopiedFile> &co
         syncError.insert(quint64(st.st_dev), ::syncfs(fd.get()) == 0 ? 0 : errno);
     }
 
-    QList<CopyMismatch> mismatches;
+    QList<CopyCheck> checks;
+    checks.reserve(copies.size());
     std::vector<char> a(4 << 20), b(4 << 20);
     for (qsizetype i = 0; i < copies.size(); ++i) {
         if (progress)
             progress(i);
-        QString reason;
+        CopyCheck check{copies.at(i).source, copies.at(i).copy, {}, {}};
         struct stat st;
         if (::stat(enc(copyHost.at(i)).constData(), &st) == 0 && syncError.value(quint64(st.st_dev)) != 0)
-            reason = QStringLiteral("not written to disk: ") + errnoText(syncError.value(quint64(st.st_dev)));
+            check.mismatch = QStringLiteral("not written to disk: ") + errnoText(syncError.value(quint64(st.st_dev)));
         else
-            reason = compareWithSource(copyHost.at(i), sourceHost.at(i), a, b,
-                                       progress ? std::function<void()>([&] { progress(i); }) : nullptr);
-        if (!reason.isEmpty())
-            mismatches.append({copies.at(i).copy, copies.at(i).source, reason});
+            check.mismatch = compareWithSource(copyHost.at(i), sourceHost.at(i), a, b,
+                                               progress ? std::function<void()>([&] { progress(i); }) : nullptr,
+                                               check.sourceId);
+        checks.append(std::move(check));
     }
-    return mismatches;
+    return checks;
 }

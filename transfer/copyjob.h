@@ -18,11 +18,21 @@ struct CopiedFile {
     QString copy;    // program path of the copy
 };
 
-// A copy that does not hold what its source holds, and why.
-struct CopyMismatch {
-    QString copy;    // program path of the copy
-    QString source;  // program path of the source
-    QString reason;  // e.g. "missing", "different content"
+// A file of the diskette that this operation left no copy of, and the file
+// in the image folder that may hold its bytes all the same: the copy that a
+// later picture replaced, or the existing image at a skipped clash.
+struct Counterpart {
+    QString source;       // program path on the diskette
+    QString file;         // program path of the file that may hold the same bytes
+    QString ifDifferent;  // why the source is kept when it does not
+};
+
+// One file compared with its source before an erase.
+struct CopyCheck {
+    QString source;    // program path on the diskette
+    QString copy;      // program path of the file compared with it
+    QString mismatch;  // why it does not hold the source's bytes, e.g. "missing"; empty when it does
+    pf::FileId sourceId;  // the source as it was read for the comparison
 };
 
 class CopyJob {
@@ -41,23 +51,35 @@ public:
     // user chose to replace it.
     pf::Status copyReplacing(const QString &source, const QString &target);
 
+    // A clash skipped: `source` stays uncopied, and is safe elsewhere only if
+    // `existing` holds the same bytes at the end.
+    void noteSkipped(const QString &source, const QString &existing);
+
+    // Whether the file at `path` is a copy this operation made (and still there).
+    bool madeHere(const QString &path);
+
     // Every copy still in place, in the order made. A copy that a later copy
-    // of this operation replaced is no longer one.
+    // of this operation replaced is no longer one: its source is among the
+    // counterparts instead.
     const QList<CopiedFile> &copies() const { return m_copies; }
+    const QList<Counterpart> &counterparts() const { return m_counterparts; }
 
 private:
     void record(const QString &source, const QString &copy, bool replacing);
+    void index();
 
     pf::FileSystem &m_fs;
     pf::CopyProgress m_progress;
     QList<CopiedFile> m_copies;
-    QHash<QString, qsizetype> m_byCopy;  // by the copy's path, case-folded; made at the first replacing copy
+    QList<Counterpart> m_counterparts;
+    QHash<QString, qsizetype> m_byCopy;  // by the copy's path, case-folded; made when first needed
+    bool m_indexed = false;
 };
 
 // Writes the file systems that hold the copies to disk (one sync each), drops
 // the copies' cached pages so that they are read back from what is stored,
-// and compares every copy with its source: length and bytes. `progress` is
-// called with the index of the copy being checked, before it and between
-// parts of a large one. Returns the copies that do not match.
-QList<CopyMismatch> verifyCopies(pf::FileSystem &fs, const QList<CopiedFile> &copies,
-                                 const std::function<void(qsizetype)> &progress = {});
+// and compares every copy with its source: length and bytes. A file is never
+// its own copy. `progress` is called with the index of the pair being
+// checked, before it and between parts of a large one.
+QList<CopyCheck> checkCopies(pf::FileSystem &fs, const QList<CopiedFile> &copies,
+                             const std::function<void(qsizetype)> &progress = {});

@@ -2,42 +2,62 @@
 
 #include <QSet>
 
-QList<pf::FileFailure> eraseFolder(pf::FileSystem &fs, const QString &folder, const QStringList &listed,
-                                   const std::function<void()> &tick)
+namespace {
+
+// Why a file that nobody gave a reason for stays.
+QString reasonOfItsKind(const QString &name)
+{
+    if (!pf::isSingleName(name))
+        return QStringLiteral("a name the program cannot copy");
+    if (pf::matchesPattern(name, QStringLiteral("*.jpg")) || pf::matchesPattern(name, QStringLiteral("*.mpg")))
+        return QStringLiteral("appeared after the diskette was read");
+    return QStringLiteral("not a picture or clip");
+}
+
+}  // namespace
+
+EraseOutcome eraseCopied(pf::FileSystem &fs, const QString &folder, const QHash<QString, pf::FileId> &safe,
+                         const QStringList &indexFiles, const QHash<QString, QString> &why,
+                         const std::function<void()> &tick)
 {
     auto between = [&] {
         if (tick)
             tick();
     };
-    // A mark that cannot be cleared shows as a failed deletion below.
-    for (const QString &name : listed) {
-        fs.setAttributesNormal(folder + name);
+    EraseOutcome out;
+    auto remove = [&](const QString &name, const pf::FileId *expected) {
+        const QString path = folder + name;
+        if (const pf::Status s = fs.deleteFile(path, expected); !s && s.error().number != pf::ErrFileNotFound)
+            out.failures.append({path, s.error()});
         between();
+    };
+
+    // The camera's index files go whatever they hold; a mark that cannot be
+    // cleared shows as a failed deletion.
+    QSet<QString> index;
+    for (const QString &name : indexFiles) {
+        if (!pf::isSingleName(name))
+            continue;
+        index.insert(name);
+        fs.setAttributesNormal(folder + name);
+        remove(name, nullptr);
     }
 
-    QList<pf::FileFailure> failures;
-    pf::Result<QStringList> plain = fs.listFiles(folder, QStringLiteral("*.*"));
+    const pf::Result<QStringList> plain = fs.listFiles(folder, QStringLiteral("*.*"));
     if (!plain) {
-        failures.append({folder, plain.error()});
-        return failures;
+        out.failures.append({folder, plain.error()});
+        return out;
     }
-    QSet<QString> failed;
-    for (const QString &name : std::as_const(*plain)) {
-        const QString path = folder + name;
-        if (pf::Status s = fs.deleteFile(path); !s) {
-            failures.append({path, s.error()});
-            failed.insert(name);
-        }
-        between();
-    }
-    for (const QString &name : listed) {
-        if (failed.contains(name))
+    for (const QString &name : *plain) {
+        if (index.contains(name))
             continue;
-        const QString path = folder + name;
-        const pf::Status s = fs.deleteFile(path);
-        if (!s && s.error().number != pf::ErrFileNotFound)
-            failures.append({path, s.error()});
-        between();
+        const auto it = safe.constFind(name);
+        if (it == safe.constEnd() || !pf::isSingleName(name)) {
+            out.kept.append({name, why.value(name, reasonOfItsKind(name))});
+            continue;
+        }
+        // Checked moments ago; deleted only while it is still that file.
+        remove(name, &*it);
     }
-    return failures;
+    return out;
 }

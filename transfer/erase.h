@@ -1,18 +1,36 @@
 #pragma once
-// The erase of the diskette's root after a copy.
+// The erase of the diskette's root after a copy: only what is safe
+// elsewhere goes, everything else stays and is named.
 
 #include "platform/files.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
 #include <functional>
 
-// Clears the marks of the `listed` files of `folder` (the *.411 entries,
-// hidden and system ones included), deletes every plain file of the folder
-// ("*.*"), then the listed files that are still there: a name starting with
-// "." stays hidden whatever its marks, and every listed file is meant to go.
-// Sub-folders and what they hold are not touched, and no link is followed.
-// `tick` is called between files. Returns what could not be deleted.
-QList<pf::FileFailure> eraseFolder(pf::FileSystem &fs, const QString &folder, const QStringList &listed,
-                                   const std::function<void()> &tick = {});
+// A file left on the diskette, and why, in a few words.
+struct KeptFile {
+    QString name;
+    QString reason;
+};
+
+struct EraseOutcome {
+    QList<pf::FileFailure> failures;  // meant to go, but could not be deleted
+    QList<KeptFile> kept;             // left on purpose, in name order
+};
+
+// Erases the diskette's root `folder` (ending in '\'), deleting only:
+// - the files of `safe` (by name: the file as it was when its copy was found
+//   to hold the same bytes), and only while the name still leads to that
+//   file, unchanged;
+// - the camera's index files `indexFiles` (the *.411 entries, hidden and
+//   system ones included), whose marks are cleared first.
+// Every other plain file of the root stays and is listed in `kept`, with its
+// reason from `why` (by name) or else one of its kind. Sub-folders and what
+// they hold are never touched, no link is followed, and a name that is not
+// one name is never made into a path. `tick` is called between files.
+EraseOutcome eraseCopied(pf::FileSystem &fs, const QString &folder, const QHash<QString, pf::FileId> &safe,
+                         const QStringList &indexFiles, const QHash<QString, QString> &why,
+                         const std::function<void()> &tick = {});

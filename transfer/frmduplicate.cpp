@@ -88,7 +88,7 @@ QLabel *label(QWidget *parent, const QString &name, const QString &text, double 
 
 }  // namespace
 
-frmDuplicate::frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mainWindow)
+frmDuplicate::frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mainWindow, bool existingCopiedHere)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint),
       m_svc(services), m_m1(shared), m_main(mainWindow)
@@ -100,7 +100,12 @@ frmDuplicate::frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mai
 
     Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Image already exists!"), 240, 120, 5172, 252);
     Label2 = label(this, QStringLiteral("Label2"), QStringLiteral("Image being copied:"), 720, 600, 2292, 252);
-    Label5 = label(this, QStringLiteral("Label5"), QStringLiteral("Existing Image:"), 720, 2520, 3492, 252);
+    // Over a copy of this very diskette the caption says so, on the whole
+    // width of the dialog: replacing it would lose that picture's copy.
+    Label5 = existingCopiedHere
+        ? label(this, QStringLiteral("Label5"), QStringLiteral("Existing Image (copied from this diskette a moment ago):"),
+                720, 2520, 7335 - 720 - 120, 252)
+        : label(this, QStringLiteral("Label5"), QStringLiteral("Existing Image:"), 720, 2520, 3492, 252);
     Label6 = label(this, QStringLiteral("Label6"), QStringLiteral("What would you like to do?"), 720, 4200, 4332, 252);
 
     // Name, size and date: 0 to 2 for the image being copied (top to bottom),

@@ -14,8 +14,11 @@ class frmDuplicate : public QDialog {
     Q_OBJECT
 public:
     // Reads srcFile, newName and destFile from `shared` and fills itself.
-    // `mainWindow` is repainted by "Re&place All".
-    frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mainWindow = nullptr);
+    // `mainWindow` is repainted by "Re&place All". `existingCopiedHere`: the
+    // existing image is a copy this operation made moments ago, which the
+    // caption over it says.
+    frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mainWindow = nullptr,
+                 bool existingCopiedHere = false);
 
     QLabel *Label1;       // "Image already exists!"
     QLabel *Label2;       // "Image being copied:"

@@ -46,6 +46,13 @@ QString listed(const QList<T> &items, Line line)
     return lines.join(QLatin1Char('\r'));
 }
 
+// A listed name that would not stay one name once put behind a folder.
+pf::PlatformError notOneName(const QString &name)
+{
+    return pf::makeError(pf::ErrPathFileAccess,
+                         QStringLiteral("A name the program cannot copy: it holds \"\\\" or \"/\""), name);
+}
+
 }  // namespace
 
 struct frmMain::CopyRun {
@@ -98,6 +105,8 @@ void frmMain::Command1_Click()
 
     if (!openDiskette())
         return;
+    if (!offDiskette(m_m1.imageFolder, QStringLiteral("image")) || !offDiskette(m_m1.videoFolder, QStringLiteral("video")))
+        return;
     if (!ensureFolder(m_m1.imageFolder, QStringLiteral("image")) || !ensureFolder(m_m1.videoFolder, QStringLiteral("video")))
         return;
     // The status reset of an earlier Check Disk would overwrite the captions of this run.
@@ -134,6 +143,21 @@ bool frmMain::ensureFolder(const QString &folder, const QString &kind)
     return true;
 }
 
+bool frmMain::offDiskette(const QString &folder, const QString &kind)
+{
+    // Copies inside the diskette would be erased with it, and would be
+    // compared with themselves before that.
+    const pf::Result<bool> inside = m_svc.fs->liesWithin(folder, m_m1.sourcePath);
+    if (!inside || !*inside)
+        return true;
+    m_svc.prompt->messageBox(QStringLiteral("The %1 folder\r%2\rlies on the diskette in drive A:.  Files copied there "
+                                            "would be erased with the diskette.\r\rNothing has been copied.  Please "
+                                            "choose a folder on another drive on the options tab.")
+                                 .arg(kind, folder),
+                             pf::MbOk, QStringLiteral("Folder On Diskette"));
+    return false;
+}
+
 void frmMain::copyImages(CopyRun &run)
 {
     const int m = File1.listCount();
@@ -155,6 +179,10 @@ void frmMain::copyImages(CopyRun &run)
 void frmMain::copyImage(CopyRun &run, const QString &name)
 {
     pf::FileSystem &fs = *m_svc.fs;
+    if (!pf::isSingleName(name)) {
+        copyFailed(run, name, m_m1.imageFolder, notOneName(name));
+        return;
+    }
     const QString source = m_m1.sourcePath + name;
     // The tick as it stands now, saved or not.
     const bool kept = Check1->isChecked();
@@ -179,14 +207,17 @@ void frmMain::copyImage(CopyRun &run, const QString &name)
         return;
     }
 
-    // A clash: the dialog decides, unless a standing choice does.
+    // A clash: the dialog decides, unless a standing choice does. A copy
+    // this operation made moments ago (two pictures of the same second) is
+    // never replaced without asking.
     m_m1.newName = stored;
     m_m1.srcFile = source;
     m_m1.destFile = target;
+    const bool ours = run.job.madeHere(target);
     QString action;
-    if (!m_m1.replaceAll && !m_m1.renameAll) {
+    if ((!m_m1.replaceAll && !m_m1.renameAll) || (ours && m_m1.replaceAll)) {
         {
-            frmDuplicate dialog(m_svc, m_m1, this);
+            frmDuplicate dialog(m_svc, m_m1, this, ours);
             m_svc.prompt->showModal(dialog);
         }
         pf::repaintNow(this);
@@ -206,8 +237,11 @@ void frmMain::copyImage(CopyRun &run, const QString &name)
             copyFailed(run, name, m_m1.imageFolder, r.error());
     } else if (action == QLatin1String("Exit")) {
         run.cancelled = true;
+    } else {
+        // "Skip" (or anything else): the image is left uncopied, and stays on
+        // the diskette unless the existing image holds the same bytes.
+        run.job.noteSkipped(source, target);
     }
-    // Anything else, "Skip" among it: the image is left uncopied.
 }
 
 void frmMain::copyClips(CopyRun &run)
@@ -221,6 +255,12 @@ void frmMain::copyClips(CopyRun &run)
         File2.listIndex = n - 1;
         const QString name = File2.list(n - 1);
         run.showFile(Label2, counting(QStringLiteral("Copying Movie Clips...("), n, m), name);
+        if (!pf::isSingleName(name)) {
+            copyFailed(run, name, m_m1.videoFolder, notOneName(name));
+            if (run.stopped)
+                return;
+            continue;
+        }
         // Clips keep their names; a taken name gets the time in front (and
         // then "a"s, while that is taken too).
         int first = 0;
@@ -295,37 +335,77 @@ void frmMain::eraseSourceDiskette(CopyRun &run)
     run.pump.force();
 
     // Every copy is read back from disk and compared with its source before
-    // anything on the diskette goes.
-    if (!run.job.copies().isEmpty()) {
+    // anything on the diskette goes; so is every file that may hold the bytes
+    // of a picture this operation left no copy of.
+    const QList<CopiedFile> &copies = run.job.copies();
+    QList<CopiedFile> pairs = copies;
+    for (const Counterpart &c : run.job.counterparts())
+        pairs.append(CopiedFile{c.source, c.file});
+    QList<CopyCheck> checks;
+    if (!pairs.isEmpty()) {
         setStatus(0, QStringLiteral("Checking the copies..."));
         setStatus(1, QString());
-        const QList<CopyMismatch> bad = verifyCopies(*m_svc.fs, run.job.copies(), [&run](qsizetype) { run.pump(); });
-        if (!bad.isEmpty()) {
-            wait.reset();
-            setStatus(0, counted(bad.size(), QStringLiteral("copy does"), QStringLiteral("copies do")) + QStringLiteral(" not match."));
-            setStatus(1, QStringLiteral("The diskette was not erased."));
-            m_svc.prompt->messageBox(
-                QStringLiteral("These copies do not match the files on the diskette:\r%1\r\r"
-                               "The source diskette has not been erased.")
-                    .arg(listed(bad, [](const CopyMismatch &m) { return m.copy + QStringLiteral(" (") + m.reason + QLatin1Char(')'); })),
-                pf::MbOk, QStringLiteral("Diskette Not Erased"));
-            return;
-        }
+        checks = checkCopies(*m_svc.fs, pairs, [&run](qsizetype) { run.pump(); });
+    }
+    QList<CopyCheck> bad;
+    for (qsizetype i = 0; i < copies.size(); ++i)
+        if (!checks.at(i).mismatch.isEmpty())
+            bad.append(checks.at(i));
+    if (!bad.isEmpty()) {
+        wait.reset();
+        setStatus(0, counted(bad.size(), QStringLiteral("copy does"), QStringLiteral("copies do")) + QStringLiteral(" not match."));
+        setStatus(1, QStringLiteral("The diskette was not erased."));
+        m_svc.prompt->messageBox(
+            QStringLiteral("These copies do not match the files on the diskette:\r%1\r\r"
+                           "The source diskette has not been erased.")
+                .arg(listed(bad, [](const CopyCheck &c) { return c.copy + QStringLiteral(" (") + c.mismatch + QLatin1Char(')'); })),
+            pf::MbOk, QStringLiteral("Diskette Not Erased"));
+        return;
+    }
+
+    // What may go: a file whose copy, or whose counterpart, holds its bytes.
+    const QString &folder = m_m1.sourcePath;
+    const auto nameOf = [&folder](const QString &source) { return source.mid(folder.size()); };
+    QHash<QString, pf::FileId> safe;
+    QHash<QString, QString> why;
+    for (qsizetype i = 0; i < checks.size(); ++i) {
+        const QString name = nameOf(checks.at(i).source);
+        if (checks.at(i).mismatch.isEmpty())
+            safe.insert(name, checks.at(i).sourceId);
+    }
+    for (qsizetype i = copies.size(); i < checks.size(); ++i) {
+        const QString name = nameOf(checks.at(i).source);
+        if (!safe.contains(name))
+            why.insert(name, run.job.counterparts().at(i - copies.size()).ifDifferent);
     }
 
     setStatus(0, QStringLiteral("Erasing source diskette..."));
     setStatus(1, QString());
     pf::repaintNow(this);
-    const QList<pf::FileFailure> failures = eraseFolder(*m_svc.fs, kDiskette, File3.entries(), [&run] { run.pump(); });
+    const EraseOutcome erased = eraseCopied(*m_svc.fs, folder, safe, File3.entries(), why, [&run] { run.pump(); });
     wait.reset();
 
-    if (!failures.isEmpty()) {
-        setStatus(0, counted(failures.size(), QStringLiteral("file"), QStringLiteral("files")) + QStringLiteral(" could not be erased."));
+    if (!erased.failures.isEmpty()) {
+        setStatus(0, counted(erased.failures.size(), QStringLiteral("file"), QStringLiteral("files")) + QStringLiteral(" could not be erased."));
         setStatus(1, QString());
         m_svc.prompt->messageBox(
             QStringLiteral("These files could not be deleted and are still on the diskette:\r%1")
-                .arg(listed(failures, [](const pf::FileFailure &f) { return f.path + QStringLiteral(": ") + f.error.describe(); })),
+                .arg(listed(erased.failures, [](const pf::FileFailure &f) { return f.path + QStringLiteral(": ") + f.error.describe(); })),
             pf::MbOk, QStringLiteral("Erase Incomplete"));
+        return;
+    }
+    if (!erased.kept.isEmpty()) {
+        // Files that exist nowhere else, or that no pass copies, stay: said
+        // with their reasons instead of a plain "Operation completed.".
+        const qsizetype n = erased.kept.size();
+        setStatus(0, QStringLiteral("Operation completed: ") + counted(n, QStringLiteral("file"), QStringLiteral("files"))
+                         + QStringLiteral(" kept on the diskette."));
+        setStatus(1, QString());
+        m_svc.prompt->messageBox(
+            QStringLiteral("The source diskette has been erased, except for %1:\r%2")
+                .arg(counted(n, QStringLiteral("file that was kept"), QStringLiteral("files that were kept")),
+                     listed(erased.kept, [](const KeptFile &k) { return k.name + QStringLiteral(" (") + k.reason + QLatin1Char(')'); })),
+            pf::MbOk, pf::appTitle());
         return;
     }
     setStatus(0, QStringLiteral("Operation completed."));

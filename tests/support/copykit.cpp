@@ -19,11 +19,11 @@ pf::Status HookedFs::copyFile(const QString &source, const QString &destination,
     return s;
 }
 
-pf::Status HookedFs::deleteFile(const QString &path)
+pf::Status HookedFs::deleteFile(const QString &path, const pf::FileId *expected)
 {
     if (pf::Status s = beforeDelete ? beforeDelete(path) : pf::Status(); !s)
         return s;
-    return pf::FileSystem::deleteFile(path);
+    return pf::FileSystem::deleteFile(path, expected);
 }
 
 Desk::Desk(bool keepNames, bool makeFolders)

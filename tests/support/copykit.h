@@ -23,7 +23,8 @@ public:
 
     pf::Status copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
                         const pf::CopyProgress &progress = {}) override;
-    pf::Status deleteFile(const QString &path) override;
+    pf::Status deleteFile(const QString &path, const pf::FileId *expected) override;
+    using pf::FileSystem::deleteFile;
 };
 
 // A loaded main window (settings cleared, no splash) over a HookedFs, image
