@@ -62,8 +62,8 @@ void frmMain::Command10_Click()
     m_m1.videoFolder = settings::withBackslash(Text1[1]->text());
 }
 
-// A folder that is declined, cannot be checked or cannot be created is not
-// stored; its box goes back to the stored folder (or "C:\").
+// A folder that is declined, lies on the diskette, cannot be checked or
+// cannot be created is not stored; its box goes back to the stored folder (or "C:\").
 void frmMain::saveFolder(int index)
 {
     const QString &key = folderKey(index);
@@ -75,6 +75,15 @@ void frmMain::saveFolder(int index)
         putBack();
     };
 
+    // Pictures kept on the diskette would be erased with it. With no
+    // diskette in the drive this cannot be told; Copy Disk tells it then.
+    if (const pf::Result<bool> inside = m_svc.fs->liesWithin(folder, QStringLiteral("a:\\")); inside && *inside) {
+        m_svc.prompt->messageBox(folder + QStringLiteral("\r\rThis folder lies on the diskette in drive A:, and files "
+                                                         "copied there would be erased with it.  The previous setting is kept."),
+                                 pf::MbOk, QStringLiteral("Folder On Diskette"));
+        putBack();
+        return;
+    }
     const pf::Result<bool> exists = m_svc.fs->folderExists(folder);
     if (!exists)
         return refuse("cannot be checked", exists.error());
