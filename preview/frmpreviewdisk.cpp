@@ -85,7 +85,8 @@ int frmPreviewDisk::listIndex() const
 bool frmPreviewDisk::loadPicture(int index)
 {
     const QListWidgetItem *item = File4->item(index);
-    if (!item)
+    // A name holding '\' or '/' would lead elsewhere: it cannot be shown.
+    if (!item || !pf::isSingleName(item->text()))
         return false;
     pf::Result<QString> host = m_main.services().fs->hostPath(QStringLiteral("a:\\") + item->text());
     if (!host)

@@ -222,9 +222,12 @@ private Q_SLOTS:
             {"09_gray.jpg", jpeg(solid(480, 640, kGrey).convertToFormat(QImage::Format_Grayscale8)), {480, 640}, kGrey,
              kTallFit},
             {"10_cmyk.jpg", readFile(QFINDTESTDATA("data/cmyk.jpg")), {24, 16}, {32, 192, 64}, {2280, 360, 2172, 1448}},
-            {"11_turned.jpg", withOrientation(jpeg(halves), 6), {480, 640}, kRed, kTallFit, 0.25}};
+            {"11_turned.jpg", withOrientation(jpeg(halves), 6), {480, 640}, kRed, kTallFit, 0.25},
+            {"12_x\\..\\DCIM\\in.jpg", good}};  // a name that would lead into a sub-folder
         for (const Kind &k : kinds)
             writeFile(a + k.name, k.bytes);
+        QDir(a).mkdir("DCIM");
+        writeFile(a + "DCIM/in.jpg", good);
         rig.openMain();
         Session session(rig);
         session.script = [&](frmPreviewDisk &w) {
