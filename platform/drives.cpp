@@ -1,4 +1,5 @@
 #include "platform/drives.h"
+#include "platform/hostnames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -99,7 +100,7 @@ Status DriveMap::ready(QChar letter) const
     const QString shown = QString(letter.toLower()) + QStringLiteral(":\\");
     if (root.isEmpty())
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not mapped").arg(letter.toUpper()), shown);
-    DIR *d = ::opendir(QFile::encodeName(root).constData());
+    DIR *d = ::opendir(toHostName(root).constData());
     if (!d)
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not ready").arg(letter.toUpper()), shown);
     ::closedir(d);
@@ -131,7 +132,7 @@ DriveMap::FolderStamp stampOf(const struct stat &st)
 DriveMap::FolderStamp DriveMap::stamp(const QString &hostFolder)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(hostFolder).constData(), &st) == 0)
+    if (::stat(toHostName(hostFolder).constData(), &st) == 0)
         return stampOf(st);
     return FolderStamp();
 }
@@ -172,7 +173,7 @@ QString DriveMap::entryIn(const QString &hostFolder, const QString &name, const 
 QString DriveMap::findEntry(const QString &hostFolder, const QString &name) const
 {
     const QString key = folderKey(hostFolder);
-    const QByteArray exact = QFile::encodeName(key + (key.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name);
+    const QByteArray exact = toHostName(key + (key.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name);
     struct stat st;
     if (::lstat(exact.constData(), &st) == 0)
         return name;
@@ -188,13 +189,13 @@ QString DriveMap::foldedEntry(const QString &key, const QString &name, const Fol
 {
     auto it = m_names.find(key);
     if (it == m_names.end() || it->stamp != now) {
-        DIR *d = ::opendir(QFile::encodeName(key).constData());
+        DIR *d = ::opendir(toHostName(key).constData());
         if (!d)
             return {};
         FolderNames names;
         names.stamp = now;
         while (dirent *e = ::readdir(d)) {
-            const QString entry = QFile::decodeName(e->d_name);
+            const QString entry = fromHostName(e->d_name);
             const QString folded = foldedName(entry);
             if (!names.byFolded.contains(folded))
                 names.byFolded.insert(folded, entry);
@@ -215,12 +216,12 @@ Result<QString> DriveMap::toHost(const QString &programPath) const
         // A path that exists as written needs no more: its drive is there.
         const QString direct = host + (host.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + pp.rest;
         struct stat st;
-        if (::lstat(QFile::encodeName(direct).constData(), &st) == 0)
+        if (::lstat(toHostName(direct).constData(), &st) == 0)
             return direct;
         // Its folder is there as written: only the last part is looked up.
         const qsizetype cut = direct.lastIndexOf(QLatin1Char('/'));
         const QString folder = direct.left(cut);
-        if (cut > 0 && ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (cut > 0 && ::stat(toHostName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
             const QString name = direct.mid(cut + 1);
             const QString found = foldedEntry(folder, name, stampOf(st));
             return folder + QLatin1Char('/') + (found.isEmpty() ? name : found);

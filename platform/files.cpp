@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/hostnames.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,7 +61,7 @@ bool wildMatch(const QChar *p, const QChar *pe, const QChar *s, const QChar *se)
     return p == pe;
 }
 
-QByteArray enc(const QString &s) { return QFile::encodeName(s); }
+QByteArray enc(const QString &s) { return pf::toHostName(s); }
 
 bool isFat(int fd)
 {
@@ -125,7 +126,7 @@ int scanFolder(const QString &hostFolder, const QString &pattern, bool withHidde
         const bool dotHidden = n[0] == '.';
         if (dotHidden && !withHidden)
             continue;
-        const QString name = QFile::decodeName(n);
+        const QString name = fromHostName(n);
         if (!all && !wildMatch(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
                                name.constData() + name.size()))
             continue;
@@ -437,19 +438,31 @@ int FileSystem::openForReading(const QString &path, Place &place, Status &failur
     // The name as written first: it is most often right.
     if (failure = locate(path, place, false, false); !failure)
         return -1;
-    int fd = ::openat(place.dirFd, place.encoded.constData(), O_RDONLY | O_CLOEXEC);
+    // Never waiting on a pipe or a device: opened without blocking, and kept
+    // only when it is a regular file.
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::openat(place.dirFd, place.encoded.constData(), flags);
     if (fd < 0 && errno == ENOENT && !place.owned) {
         const QString found = m_drives.entryIn(place.hostFolder, place.name, DriveMap::stamp(place.dirFd));
         if (!found.isEmpty() && found != place.name) {
             place.name = found;
             place.encoded = enc(found);
-            fd = ::openat(place.dirFd, place.encoded.constData(), O_RDONLY | O_CLOEXEC);
+            fd = ::openat(place.dirFd, place.encoded.constData(), flags);
         } else {
             errno = ENOENT;
         }
     }
-    if (fd < 0)
-        failure = errorFromErrno(errno, path);
+    if (fd < 0) {
+        failure = sourceError(errno, path);
+        return -1;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = S_ISREG(st.st_mode) ? errno : EINVAL;
+        ::close(fd);
+        failure = sourceError(err, path);
+        return -1;
+    }
     return fd;
 }
 
@@ -579,6 +592,31 @@ Result<QStringList> FileSystem::listFiles(const QString &folder, const QString &
     return sorted;
 }
 
+Result<QStringList> FileSystem::listNonFiles(const QString &folder, const QString &pattern)
+{
+    Result<QString> host = m_drives.toHost(folder);
+    if (!host)
+        return host.error();
+    DIR *d = ::opendir(enc(*host).constData());
+    if (!d)
+        return listError(errno, folder);
+    QStringList names;
+    while (dirent *e = ::readdir(d)) {
+        if (e->d_name[0] == '.' || e->d_type == DT_REG)
+            continue;  // hidden, ".", "..", or a plain file
+        const QString name = fromHostName(e->d_name);
+        if (!matchesPattern(name, pattern))
+            continue;
+        struct stat st;
+        if (e->d_type == DT_UNKNOWN && ::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            continue;
+        names << name;
+    }
+    ::closedir(d);
+    names.sort(Qt::CaseInsensitive);
+    return names;
+}
+
 Status FileSystem::copyFile(const QString &source, const QString &destination, CopyMode mode,
                             const CopyProgress &progress)
 {
@@ -603,7 +641,7 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
     const int statErr = !known && ::fstat(in, &st) != 0 ? errno : 0;
     if (statErr != 0 || !S_ISREG(st.st_mode)) {
         ::close(in);
-        return errorFromErrno(statErr != 0 ? statErr : EISDIR, source);
+        return sourceError(statErr != 0 ? statErr : EINVAL, source);
     }
 
     Place to;
@@ -648,14 +686,14 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         return errorFromErrno(err, destination, err == ENOENT);
     }
 
-    auto fail = [&](int err, const QString &path) -> Status {
+    auto fail = [&](const PlatformError &error) -> Status {
         ::close(in);
         if (way == Way::Direct)
             removeOwn(to.dirFd, name, out);
         ::close(out);
         if (way == Way::Temporary)
             ::unlinkat(to.dirFd, tmp.constData(), 0);
-        return errorFromErrno(err, path);
+        return error;
     };
 
     const qint64 total = st.st_size;
@@ -682,7 +720,7 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
                     if (w < 0) {
                         if (errno == EINTR)
                             continue;
-                        return fail(errno, destination);
+                        return fail(errorFromErrno(errno, destination));
                     }
                     written += w;
                 }
@@ -694,7 +732,7 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
             const int err = errno;
             // A read error is the source's; a write error the destination's.
             const bool writeSide = err == ENOSPC || err == EDQUOT || err == EFBIG || err == EROFS;
-            return fail(err, writeSide ? destination : source);
+            return fail(writeSide ? errorFromErrno(err, destination) : sourceError(err, source));
         }
         if (n == 0)
             break;
@@ -704,10 +742,12 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
         if (done >= total)
             break;  // all of it: no further call just to meet the end
     }
-    if (done != total) {
-        // The source changed size under the copy (or was cut short): not a good copy.
-        return fail(EIO, source);
-    }
+    // A source written to while it was copied (grown, cut short or
+    // rewritten) gave no good copy.
+    struct stat after;
+    if (done != total || ::fstat(in, &after) != 0 || after.st_size != st.st_size
+        || after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
+        return fail(sourceError(ErrPathFileAccess, QStringLiteral("changed while it was copied"), source));
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out, times);
     ::close(in);
@@ -832,7 +872,7 @@ Status FileSystem::setAttributesNormal(const QString &path)
         return {};  // never through a link
     if (!(st.st_mode & S_IWUSR) && ::chmod(h.constData(), (st.st_mode & 07777) | S_IWUSR) != 0)
         return errorFromErrno(errno, path);
-    const int fd = ::open(h.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(h.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
         if (isFat(fd)) {
             __u32 attrs = 0;

@@ -94,6 +94,10 @@ public:
     // without regard to case. Plain files only, unless admitHiddenSystem.
     virtual Result<QStringList> listFiles(const QString &folder, const QString &pattern, bool admitHiddenSystem = false);
 
+    // The entries of one folder whose names match the pattern but that are
+    // no plain file to copy: links, folders, pipes, devices (not hidden ones).
+    Result<QStringList> listNonFiles(const QString &folder, const QString &pattern);
+
     // Copies a file and keeps its modification time. A new copy (NoReplace)
     // is made so that it can never take the place of a file; one that
     // replaces is written beside the old file and renamed over it when

@@ -48,4 +48,22 @@ PlatformError errorFromErrno(int err, const QString &path, bool pathPart)
     return PlatformError{number, QString::fromLocal8Bit(std::strerror(err)), path};
 }
 
+PlatformError sourceError(int err, const QString &path)
+{
+    PlatformError e = errorFromErrno(err, path);
+    e.sourceSide = true;
+    if (err == ENOENT) {
+        e.reason = QStringLiteral("is no longer there");
+    } else if (err == EINVAL) {
+        e.number = ErrPathFileAccess;
+        e.reason = QStringLiteral("is not a regular file");
+    } else {
+        QString why = e.reason;
+        if (!why.isEmpty())
+            why[0] = why.at(0).toLower();
+        e.reason = QStringLiteral("cannot be read: ") + why;
+    }
+    return e;
+}
+
 }  // namespace pf

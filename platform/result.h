@@ -24,6 +24,10 @@ struct PlatformError {
     int number = ErrNone;
     QString reason;  // readable, e.g. "No space left on device"
     QString path;    // the path the operation was given, in the program's form
+    // For an operation between two files (a copy): whether the file read from
+    // is the one at fault (its reason then reads on from "The file ...",
+    // e.g. "cannot be read: permission denied").
+    bool sourceSide = false;
 
     // "reason" or "reason (number)" for message boxes.
     QString describe() const;
@@ -71,7 +75,15 @@ using Status = Result<void>;
 
 inline PlatformError makeError(int number, QString reason, QString path = {})
 {
-    return PlatformError{number, std::move(reason), std::move(path)};
+    return PlatformError{number, std::move(reason), std::move(path), false};
+}
+
+// The same, blaming the file read from, with a reason that reads on from
+// "The file ...": "cannot be read: permission denied".
+PlatformError sourceError(int err, const QString &path);
+inline PlatformError sourceError(int number, QString reason, const QString &path)
+{
+    return PlatformError{number, std::move(reason), path, true};
 }
 
 }  // namespace pf

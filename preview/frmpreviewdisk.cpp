@@ -1,5 +1,7 @@
 #include "preview/frmpreviewdisk.h"
 
+#include "platform/hostnames.h"
+
 #include "app/frmmain.h"
 #include "platform/picture.h"
 #include "platform/twips_ui.h"
@@ -63,7 +65,12 @@ pf::Status frmPreviewDisk::Form_Load()
     {
         const QSignalBlocker quiet(File4);
         File4->clear();
-        File4->addItems(*names);
+        // Shown as a person reads it; the name itself, bytes and all, is kept
+        // beside for the file's path.
+        for (const QString &name : *names) {
+            auto *item = new QListWidgetItem(pf::shownName(name), File4);
+            item->setData(Qt::UserRole, name);
+        }
     }
 
     // The first picture shows while no entry is selected.
@@ -86,9 +93,10 @@ bool frmPreviewDisk::loadPicture(int index)
 {
     const QListWidgetItem *item = File4->item(index);
     // A name holding '\' or '/' would lead elsewhere: it cannot be shown.
-    if (!item || !pf::isSingleName(item->text()))
+    const QString name = item ? item->data(Qt::UserRole).toString() : QString();
+    if (!pf::isSingleName(name))
         return false;
-    pf::Result<QString> host = m_main.services().fs->hostPath(QStringLiteral("a:\\") + item->text());
+    pf::Result<QString> host = m_main.services().fs->hostPath(QStringLiteral("a:\\") + name);
     if (!host)
         return false;
     // Decoded once, at the size the viewer shows it: the preview scales that

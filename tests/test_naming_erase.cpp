@@ -76,7 +76,9 @@ private Q_SLOTS:
         QCOMPARE(d.copyDisk({pf::AnsYes, pf::AnsOk}), (QStringList{"Erase Source Diskette?", pf::appTitle()}));
 
         QCOMPARE(d.rig.prompt.texts()[1], "The source diskette has been erased, except for 2 files that were kept:\r"
-                                          "noext (not a picture or clip)\rREADME.TXT (not a picture or clip)");
+                                          "noext (not a picture or clip)\rREADME.TXT (not a picture or clip)\r\r"
+                                          "1 entry named like a picture or clip was not copied: it is a link, a folder "
+                                          "or another entry that is not a file.");
         QCOMPARE(d.rig.prompt.boxes[1].buttons, int(pf::MbOk));
         QCOMPARE(entries(d.a), (QStringList{".keep", "DCIM", "README.TXT", "folderlink", "link.jpg", "noext"}));
         QCOMPARE(entries(d.onDisk("DCIM")), QStringList{"IN.JPG"});

@@ -1,5 +1,7 @@
 #include "transfer/copyjob.h"
 
+#include "platform/hostnames.h"
+
 #include <QFile>
 #include <QSet>
 
@@ -16,7 +18,7 @@ namespace {
 // the name grows too long for any file system long before this.
 constexpr int kMaxNameTries = 1000;
 
-QByteArray enc(const QString &s) { return QFile::encodeName(s); }
+QByteArray enc(const QString &s) { return pf::toHostName(s); }
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
@@ -119,6 +121,15 @@ QString compareWithSource(const QString &copyHost, const QString &sourceHost, st
     }
 }
 
+// Whether the entry at `path` is there and is no file (a folder, most
+// likely). Asked of the disk itself, not of any remembered listing.
+bool takenByNonFile(const pf::FileSystem &fs, const QString &path)
+{
+    const pf::Result<QString> host = fs.hostPath(path);
+    struct stat st;
+    return host && ::lstat(enc(*host).constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode);
+}
+
 }  // namespace
 
 CopyJob::CopyJob(pf::FileSystem &fs, pf::CopyProgress progress) : m_fs(fs), m_progress(std::move(progress)) {}
@@ -136,9 +147,15 @@ pf::Result<QString> CopyJob::copyToFreeName(const QString &source, const QString
             record(source, target, false);
             return name;
         }
-        // Taken since the test (or by a folder): keep it, try the next name.
         if (s.error().number != pf::ErrFileExists)
             return s.error();
+        // The name the file is meant to have, taken by a folder (or anything
+        // else that is not a file): said, not passed over in silence.
+        if (k == 0 && takenByNonFile(m_fs, target))
+            return pf::makeError(pf::ErrFileExists,
+                                 QStringLiteral("A folder (or something else that is not a file) is already named %1").arg(name),
+                                 target);
+        // Taken since the test by another file: keep it, try the next name.
     }
     return pf::makeError(pf::ErrFileExists, QStringLiteral("No free name found"), folder + names.at(first));
 }

@@ -1,5 +1,6 @@
 #include "transfer/frmduplicate.h"
 
+#include "platform/hostnames.h"
 #include "platform/picture.h"
 #include "platform/twips_ui.h"
 #include "transfer/datetext.h"
@@ -201,7 +202,7 @@ void frmDuplicate::showPictures()
 // its date. A file that cannot be read leaves its size and date empty.
 void frmDuplicate::showFacts(const QString &path, QLabel *name, QLabel *size, QLabel *date)
 {
-    name->setText(m_m1.newName);
+    name->setText(pf::shownName(m_m1.newName));
     if (pf::Result<qint64> length = m_svc.fs->fileLength(path))
         size->setText(QString::number(*length));
     if (pf::Result<QDateTime> when = m_svc.fs->fileDate(path))

@@ -3,6 +3,7 @@
 // once every copy has been checked against its source.
 
 #include "app/frmmain.h"
+#include "platform/hostnames.h"
 #include "platform/twips_ui.h"
 #include "transfer/copyjob.h"
 #include "transfer/erase.h"
@@ -53,6 +54,22 @@ pf::PlatformError notOneName(const QString &name)
                          QStringLiteral("A name the program cannot copy: it holds \"\\\" or \"/\""), name);
 }
 
+// The line that counts entries named like pictures or clips that are no
+// files (links, folders), or nothing when there are none.
+QString notFilesLine(qsizetype n)
+{
+    if (n == 0)
+        return {};
+    return n == 1 ? QStringLiteral("1 entry named like a picture or clip was not copied: it is a link, a folder or "
+                                   "another entry that is not a file.")
+                  : QStringLiteral("%1 entries named like pictures or clips were not copied: they are links, folders or "
+                                   "other entries that are not files.")
+                        .arg(n);
+}
+
+// `line` as a paragraph of its own after a box's text, if there is one.
+QString withLine(const QString &line) { return line.isEmpty() ? line : QStringLiteral("\r\r") + line; }
+
 }  // namespace
 
 struct frmMain::CopyRun {
@@ -91,6 +108,7 @@ struct frmMain::CopyRun {
     QElapsedTimer barMoved;   // when advance last moved the bar by a pixel or more
     CopyJob job;              // the copies made, for the check before an erase
     qsizetype notCopied = 0;  // files that failed to copy
+    qsizetype notFiles = 0;   // entries named like pictures or clips that are no files
     bool cancelled = false;   // "Exit" in the clash dialog
     bool stopped = false;     // Cancel after a failed copy
 };
@@ -113,6 +131,10 @@ void frmMain::Command1_Click()
     Timer2->stop();
 
     CopyRun run(*m_svc.fs);
+    // Entries named like pictures or clips that are no file to copy (links,
+    // folders): not copied, but said at the end.
+    for (const QString &pattern : {QStringLiteral("*.jpg"), QStringLiteral("*.mpg")})
+        run.notFiles += m_svc.fs->listNonFiles(m_m1.sourcePath, pattern).valueOr({}).size();
     {
         // The folders are looked up once for the whole run, not per file.
         pf::FileSystem::Batch batch(*m_svc.fs);
@@ -165,7 +187,7 @@ void frmMain::copyImages(CopyRun &run)
     for (int n = 1; n <= m; ++n) {
         File1.listIndex = n - 1;
         const QString name = File1.list(n - 1);
-        run.showFile(Label2, counting(QStringLiteral("Copying Image Files...("), n, m), name);
+        run.showFile(Label2, counting(QStringLiteral("Copying Image Files...("), n, m), pf::shownName(name));
         copyImage(run, name);
         if (run.cancelled || run.stopped)
             return;
@@ -254,7 +276,7 @@ void frmMain::copyClips(CopyRun &run)
     for (int n = 1; n <= m; ++n) {
         File2.listIndex = n - 1;
         const QString name = File2.list(n - 1);
-        run.showFile(Label2, counting(QStringLiteral("Copying Movie Clips...("), n, m), name);
+        run.showFile(Label2, counting(QStringLiteral("Copying Movie Clips...("), n, m), pf::shownName(name));
         if (!pf::isSingleName(name)) {
             copyFailed(run, name, m_m1.videoFolder, notOneName(name));
             if (run.stopped)
@@ -267,7 +289,7 @@ void frmMain::copyClips(CopyRun &run)
         if (fs.fileExists(m_m1.videoFolder + name)) {
             m_svc.prompt->messageBox(QStringLiteral("A file named %1 already exists.  "
                                                     "The file being copied will be automatically renamed.")
-                                         .arg(name),
+                                         .arg(pf::shownName(name)),
                                      pf::MbOk);
             pf::repaintNow(this);
             first = 1;
@@ -289,9 +311,11 @@ void frmMain::copyClips(CopyRun &run)
 void frmMain::copyFailed(CopyRun &run, const QString &name, const QString &folder, const pf::PlatformError &error)
 {
     ++run.notCopied;
+    // Which side failed: the file on the diskette, or the folder copied to.
+    const QString why = error.sourceSide ? QStringLiteral("The file on the diskette ") + error.describe() : error.describe();
     const QString text = QStringLiteral("The file %1 could not be copied to %2\r%3\r\r"
                                         "Click OK to go on with the next file, or Cancel to stop copying.")
-                             .arg(name, folder, error.describe());
+                             .arg(pf::shownName(name), folder, why);
     if (m_svc.prompt->messageBox(text, pf::MbOkCancel, QStringLiteral("Copy Failed")) != pf::AnsOk)
         run.stopped = true;
     pf::repaintNow(this);
@@ -324,7 +348,7 @@ void frmMain::finishCopy(CopyRun &run)
         return;
     }
     setStatus(0, QStringLiteral("Operation completed."));
-    setStatus(1, QString());
+    setStatus(1, notFilesLine(run.notFiles));
 }
 
 void frmMain::eraseSourceDiskette(CopyRun &run)
@@ -358,7 +382,7 @@ void frmMain::eraseSourceDiskette(CopyRun &run)
         m_svc.prompt->messageBox(
             QStringLiteral("These copies do not match the files on the diskette:\r%1\r\r"
                            "The source diskette has not been erased.")
-                .arg(listed(bad, [](const CopyCheck &c) { return c.copy + QStringLiteral(" (") + c.mismatch + QLatin1Char(')'); })),
+                .arg(listed(bad, [](const CopyCheck &c) { return pf::shownName(c.copy) + QStringLiteral(" (") + c.mismatch + QLatin1Char(')'); })),
             pf::MbOk, QStringLiteral("Diskette Not Erased"));
         return;
     }
@@ -390,7 +414,7 @@ void frmMain::eraseSourceDiskette(CopyRun &run)
         setStatus(1, QString());
         m_svc.prompt->messageBox(
             QStringLiteral("These files could not be deleted and are still on the diskette:\r%1")
-                .arg(listed(erased.failures, [](const pf::FileFailure &f) { return f.path + QStringLiteral(": ") + f.error.describe(); })),
+                .arg(listed(erased.failures, [](const pf::FileFailure &f) { return pf::shownName(f.path) + QStringLiteral(": ") + f.error.describe(); })),
             pf::MbOk, QStringLiteral("Erase Incomplete"));
         return;
     }
@@ -403,12 +427,13 @@ void frmMain::eraseSourceDiskette(CopyRun &run)
         setStatus(1, QString());
         m_svc.prompt->messageBox(
             QStringLiteral("The source diskette has been erased, except for %1:\r%2")
-                .arg(counted(n, QStringLiteral("file that was kept"), QStringLiteral("files that were kept")),
-                     listed(erased.kept, [](const KeptFile &k) { return k.name + QStringLiteral(" (") + k.reason + QLatin1Char(')'); })),
+                    .arg(counted(n, QStringLiteral("file that was kept"), QStringLiteral("files that were kept")),
+                         listed(erased.kept, [](const KeptFile &k) { return pf::shownName(k.name) + QStringLiteral(" (") + k.reason + QLatin1Char(')'); }))
+                + withLine(notFilesLine(run.notFiles)),
             pf::MbOk, pf::appTitle());
         return;
     }
     setStatus(0, QStringLiteral("Operation completed."));
     setStatus(1, QString());
-    m_svc.prompt->messageBox(QStringLiteral("Operation completed."), pf::MbOk, pf::appTitle());
+    m_svc.prompt->messageBox(QStringLiteral("Operation completed.") + withLine(notFilesLine(run.notFiles)), pf::MbOk, pf::appTitle());
 }

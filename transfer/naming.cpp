@@ -47,6 +47,13 @@ pf::Result<QString> dateTimeName(pf::FileSystem &fs, const QString &path)
     pf::Result<QDateTime> modified = fs.fileDate(path);
     if (!modified)
         return modified.error();
+    // A name needs a year of four digits; a date outside them is no date a
+    // camera wrote, and would make a name of nonsense.
+    const int year = modified->isValid() ? modified->date().year() : 0;
+    if (year < 1000 || year > 9999)
+        return pf::sourceError(pf::ErrPathFileAccess,
+                               QStringLiteral("has a date that cannot be used for a name (a year outside 1000 to 9999)"),
+                               path);
     return dateTimeName(*modified, path);
 }
 
