@@ -36,6 +36,21 @@ private Q_SLOTS:
         }
         // A file gone since the listing reports why.
         QCOMPARE(dateTimeName(fs, "a:\\GONE.JPG").error().number, int(pf::ErrFileNotFound));
+        // A date without a year of four digits makes no name: said, not named nonsense.
+        struct DatedFs : pf::FileSystem {
+            using pf::FileSystem::FileSystem;
+            QDateTime when;
+            pf::Result<QDateTime> fileDate(const QString &) override { return when; }
+        } dated(d.map());
+        const QString noName = "has a date that cannot be used for a name (a year outside 1000 to 9999)";
+        for (const QDateTime &when : {QDateTime({10000, 1, 1}, {0, 0}), QDateTime({999, 12, 31}, {23, 59, 59}), QDateTime()}) {
+            dated.when = when;
+            const pf::Result<QString> name = dateTimeName(dated, "a:\\P.JPG");
+            QVERIFY2(!name.ok(), qPrintable(name.valueOr(QString())));
+            QCOMPARE(name.error().reason, noName);
+        }
+        dated.when = QDateTime({1000, 1, 1}, {0, 0});
+        QCOMPARE(dateTimeName(dated, "a:\\P.JPG").valueOr(QString()), "01_01_1000_000000.JPG");
         // The time prefix of renamed copies has no leading zeros.
         QCOMPARE(timePrefix({14, 3, 9}), "1439");
         QCOMPARE(timePrefix({9, 5, 7}), "957");

@@ -13,7 +13,14 @@ pf::Status HookedFs::copyFile(const QString &source, const QString &destination,
     ++copies;
     if (pf::Status s = beforeCopy ? beforeCopy(source, destination) : pf::Status(); !s)
         return s;
-    pf::Status s = pf::FileSystem::copyFile(source, destination, mode, progress);
+    pf::CopyProgress watched = progress;
+    if (duringCopy)
+        watched = [&](qint64 done, qint64 total) {
+            duringCopy(source);
+            if (progress)
+                progress(done, total);
+        };
+    pf::Status s = pf::FileSystem::copyFile(source, destination, mode, watched);
     if (s && afterCopy)
         afterCopy(source, destination);
     return s;

@@ -17,6 +17,9 @@ public:
     // operation's result instead.
     std::function<pf::Status(const QString &source, const QString &destination)> beforeCopy;
     std::function<pf::Status(const QString &path)> beforeDelete;
+    // Runs while a copy is under way, after its first part (a source that
+    // changes under the copy).
+    std::function<void(const QString &source)> duringCopy;
     // Runs after a copy that succeeded.
     std::function<void(const QString &source, const QString &destination)> afterCopy;
     int copies = 0;  // copies attempted
