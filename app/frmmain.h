@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QWidget>
 
+enum class ClashChoice;
+
 class frmMain : public QWidget {
     Q_OBJECT
 public:
@@ -101,22 +103,10 @@ protected:
 
 private:
     // --- Copy operation: members of its own (keep to this block)
-    // What one Copy Disk keeps while it runs (defined with the handler).
-    struct CopyRun;
-    // Tests a destination folder and creates it on the user's OK; false
-    // when the operation is to end.
-    bool ensureFolder(const QString &folder, const QString &kind);
-    // Refuses a destination folder that lies on the diskette; false when the
-    // operation is to end.
-    bool offDiskette(const QString &folder, const QString &kind);
-    void copyImages(CopyRun &run);
-    void copyImage(CopyRun &run, const QString &name);
-    void copyClips(CopyRun &run);
-    // A copy that failed: tells the user, who goes on or stops.
-    void copyFailed(CopyRun &run, const QString &name, const QString &folder, const pf::PlatformError &error);
-    void finishCopy(CopyRun &run);
-    // The erase after "Yes": every copy checked against its source first.
-    void eraseSourceDiskette(CopyRun &run);
+    // What the window shows while a Copy Disk runs (defined with the handler).
+    class CopyView;
+    // Shows the clash dialog; the answer it gave.
+    ClashChoice askClash(bool copiedHere);
     // --- end of copy operation block
 
 
