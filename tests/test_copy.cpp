@@ -240,7 +240,14 @@ private Q_SLOTS:
             Desk twins(false);
             twins.put({"X.JPG", "Y.JPG"}, kJuly);
             twins.answers = {button};
+            QString caption;  // over the existing image: a copy of moments ago
+            const auto answer = twins.rig.prompt.onModal;
+            twins.rig.prompt.onModal = [&](QDialog &dialog) {
+                caption = child<QLabel>(&dialog, "Label5")->text();
+                answer(dialog);
+            };
             QCOMPARE(twins.copyDisk({pf::AnsYes, pf::AnsOk}), (QStringList{kErase, pf::appTitle()}));
+            QCOMPARE(caption, "Existing Image (copied from this diskette a moment ago):");
             QCOMPARE(twins.newNames, QStringList{kJulyName});
             const bool replaced = button == "OKButton";
             const QStringList after = replaced ? QStringList{kJulyName + "=Y.JPG"}

@@ -125,6 +125,11 @@ private Q_SLOTS:
                  "E:\\Videos\\\r\rThis folder cannot be checked: Device unavailable: drive E is not ready" + kept}));
         QCOMPARE(boxes(w) + stored(), QStringList({"D:\\New\\", "D:\\New", "D:\\New\\", "D:\\New", "True"}));
         QVERIFY(clean(w));
+        // A folder on the diskette would be erased with it: refused, not made, the stored value back.
+        save(rig, w, QStringLiteral("A:\\Kept"), QStringLiteral("D:\\New"), pf::AnsYes);
+        QCOMPARE(rig.prompt.titles(), QStringList{"Folder On Diskette"});
+        QVERIFY(!QFileInfo::exists(rig.a() + QStringLiteral("/Kept")));
+        QCOMPARE(boxes(w) + stored(), QStringList({"D:\\New\\", "D:\\New\\", "D:\\New\\", "D:\\New\\", "False"}));
     }
 
     void leavingTheTab()

@@ -3,6 +3,7 @@
 // prompt that answers from a script, and helpers to make files.
 
 #include "app/frmmain.h"
+#include "tests/support/corekit.h"
 #include "platform/services.h"
 #include "transfer/module1.h"
 
@@ -16,48 +17,6 @@
 #include <memory>
 
 namespace testkit {
-
-// One message box as the program showed it.
-struct ShownBox {
-    QString text;
-    int buttons;
-    QString title;
-};
-
-// Answers message boxes from a queue (then with `fallback`), and modal
-// windows through a handler that may click their buttons.
-class ScriptedPrompt : public pf::Prompt {
-public:
-    QList<ShownBox> boxes;
-    QList<int> answers;
-    int fallback = pf::AnsOk;
-    QStringList modals;  // objectName of every modal window shown
-    std::function<void(QDialog &)> onModal;
-    std::function<void(const ShownBox &)> onBox;  // runs before the answer is taken
-
-    int messageBox(const QString &text, int buttons, const QString &title) override;
-    using pf::Prompt::messageBox;
-    void showModal(QDialog &dialog) override;
-
-    QStringList titles() const;
-    QStringList texts() const;
-};
-
-// A drive is a temporary folder.
-class Drives {
-public:
-    Drives();
-    // The host folder of a letter, made on first use.
-    QString root(QChar letter);
-    pf::DriveMap map() const { return m_map; }
-    void unmap(QChar letter) { m_map.removeDrive(letter); }
-    // Points a letter at a folder that does not exist (a drive not ready).
-    void makeNotReady(QChar letter);
-
-private:
-    QTemporaryDir m_dir;
-    pf::DriveMap m_map;
-};
 
 // Services, shared state and (on demand) a main window over temporary drives.
 class Rig {
@@ -78,18 +37,6 @@ public:
     QString a() { return drives.root(QLatin1Char('A')); }
     QString c() { return drives.root(QLatin1Char('C')); }
 };
-
-// Settings: the store lives in a temporary folder for the whole test run.
-void clearSettings();
-QString storedSetting(const QString &key);
-void storeSetting(const QString &key, const QString &value);
-
-// Files
-void writeFile(const QString &path, const QByteArray &content, const QDateTime &modified = QDateTime());
-QByteArray readFile(const QString &path);
-void makeJpeg(const QString &path, int width, int height, const QDateTime &modified = QDateTime(),
-              QColor colour = Qt::darkCyan);
-QStringList entries(const QString &folder);  // every name in a folder, sorted, hidden ones too
 
 // Finds a child by objectName or fails the test.
 template <typename T>

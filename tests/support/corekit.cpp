@@ -1,0 +1,146 @@
+#include "tests/support/corekit.h"
+
+#include "settings/store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSettings>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace testkit {
+
+int ScriptedPrompt::messageBox(const QString &text, int buttons, const QString &title)
+{
+    boxes.append({text, buttons, title});
+    if (onBox)
+        onBox(boxes.last());
+    return answers.isEmpty() ? fallback : answers.takeFirst();
+}
+
+void ScriptedPrompt::showModal(QDialog &dialog)
+{
+    if (nameOf)
+        modals << nameOf(dialog);
+    if (onModal)
+        onModal(dialog);
+}
+
+QStringList ScriptedPrompt::titles() const
+{
+    QStringList out;
+    for (const ShownBox &b : boxes)
+        out << b.title;
+    return out;
+}
+
+QStringList ScriptedPrompt::texts() const
+{
+    QStringList out;
+    for (const ShownBox &b : boxes)
+        out << b.text;
+    return out;
+}
+
+Drives::Drives()
+{
+    m_map.removeDrive(QLatin1Char('A'));
+    m_map.removeDrive(QLatin1Char('C'));
+    root(QLatin1Char('A'));
+    root(QLatin1Char('C'));
+}
+
+QString Drives::root(QChar letter)
+{
+    const QString folder = m_dir.path() + QStringLiteral("/drive_") + letter.toUpper();
+    QDir().mkpath(folder);
+    if (!m_map.hasDrive(letter))
+        m_map.setDrive(letter, folder);
+    return m_map.hostRoot(letter);
+}
+
+void Drives::makeNotReady(QChar letter)
+{
+    m_map.setDrive(letter, m_dir.path() + QStringLiteral("/missing_") + letter.toUpper());
+}
+
+void clearSettings()
+{
+    QSettings s;
+    s.clear();
+    s.sync();
+}
+
+QString storedSetting(const QString &key)
+{
+    QSettings s;
+    return s.value(settings::kSection + QLatin1Char('/') + key).toString();
+}
+
+void storeSetting(const QString &key, const QString &value)
+{
+    QSettings s;
+    s.setValue(settings::kSection + QLatin1Char('/') + key, value);
+    s.sync();
+}
+
+static void setModified(const QString &path, const QDateTime &modified)
+{
+    if (!modified.isValid())
+        return;
+    struct utimbuf t;
+    t.actime = t.modtime = modified.toSecsSinceEpoch();
+    QVERIFY2(::utime(QFile::encodeName(path).constData(), &t) == 0, qPrintable(path));
+}
+
+void writeFile(const QString &path, const QByteArray &content, const QDateTime &modified)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    f.write(content);
+    f.close();
+    setModified(path, modified);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+void makeJpeg(const QString &path, int width, int height, const QDateTime &modified, QColor colour)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(colour);
+    for (int y = 0; y < height; y += 7)
+        for (int x = 0; x < width; x += 5)
+            img.setPixel(x, y, qRgb((x * 3) & 255, (y * 5) & 255, (x + y) & 255));
+    QVERIFY2(img.save(path, "JPEG", 85), qPrintable(path));
+    setModified(path, modified);
+}
+
+QStringList entries(const QString &folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                               QDir::Name);
+    return names;
+}
+
+int runCoreTests(QObject *test, int argc, char **argv)
+{
+    // The settings store lives in a temporary place.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    qputenv("HOME", QFile::encodeName(config.path()));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Pixferry"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pixferry"));
+    return QTest::qExec(test, argc, argv);
+}
+
+}  // namespace testkit

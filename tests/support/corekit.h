@@ -1,0 +1,86 @@
+#pragma once
+// What every test shares, windows or not: temporary folders as drives, a
+// temporary settings location, a prompt that answers from a script, and
+// helpers to make and read files.
+
+#include "platform/files.h"
+#include "platform/prompt.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QList>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+
+#include <functional>
+
+class QDialog;
+
+namespace testkit {
+
+// One message box as the program showed it.
+struct ShownBox {
+    QString text;
+    int buttons;
+    QString title;
+};
+
+// Answers message boxes from a queue (then with `fallback`), and modal
+// windows through a handler that may click their buttons.
+class ScriptedPrompt : public pf::Prompt {
+public:
+    QList<ShownBox> boxes;
+    QList<int> answers;
+    int fallback = pf::AnsOk;
+    QStringList modals;  // objectName of every modal window shown (where `nameOf` is set)
+    std::function<void(QDialog &)> onModal;
+    std::function<void(const ShownBox &)> onBox;  // runs before the answer is taken
+    std::function<QString(QDialog &)> nameOf;     // set where windows exist
+
+    int messageBox(const QString &text, int buttons, const QString &title) override;
+    using pf::Prompt::messageBox;
+    void showModal(QDialog &dialog) override;
+
+    QStringList titles() const;
+    QStringList texts() const;
+};
+
+// A drive is a temporary folder.
+class Drives {
+public:
+    Drives();
+    // The host folder of a letter, made on first use.
+    QString root(QChar letter);
+    pf::DriveMap map() const { return m_map; }
+    void unmap(QChar letter) { m_map.removeDrive(letter); }
+    // Points a letter at a folder that does not exist (a drive not ready).
+    void makeNotReady(QChar letter);
+
+private:
+    QTemporaryDir m_dir;
+    pf::DriveMap m_map;
+};
+
+// Settings: the store lives in a temporary folder for the whole test run.
+void clearSettings();
+QString storedSetting(const QString &key);
+void storeSetting(const QString &key, const QString &value);
+
+// Files
+void writeFile(const QString &path, const QByteArray &content, const QDateTime &modified = QDateTime());
+QByteArray readFile(const QString &path);
+void makeJpeg(const QString &path, int width, int height, const QDateTime &modified = QDateTime(),
+              QColor colour = Qt::darkCyan);
+QStringList entries(const QString &folder);  // every name in a folder, sorted, hidden ones too
+
+// Runs a test object without windows: settings in a temporary place.
+int runCoreTests(QObject *test, int argc, char **argv);
+
+}  // namespace testkit
+
+#define PIXFERRY_CORE_TEST_MAIN(TestClass)                              \
+    int main(int argc, char **argv)                                     \
+    {                                                                   \
+        TestClass test;                                                 \
+        return testkit::runCoreTests(&test, argc, argv);                \
+    }
