@@ -9,7 +9,13 @@ void frmMain::Command15_Click()
     for (;;) {
         if (!openDiskette())
             break;
-        frmPreviewDisk preview(*this);
+        frmPreviewDisk preview(m_svc, [this]() -> pf::Result<QString> {
+            if (Dir1.setPath(Drive1.drive()))
+                Dir1_Change();
+            if (pf::Status s = refreshFileLists(); !s)
+                return s.error();
+            return Dir1.path();
+        }, this);
         if (preview.Form_Load()) {
             m_svc.prompt->showModal(preview);
             break;

@@ -2,7 +2,6 @@
 
 #include "platform/hostnames.h"
 
-#include "app/frmmain.h"
 #include "platform/picture.h"
 #include "platform/twips_ui.h"
 #include "preview/frmpreview.h"
@@ -16,10 +15,10 @@ constexpr float kColumnTop = 360;
 constexpr float kBox = 2172;
 }  // namespace
 
-frmPreviewDisk::frmPreviewDisk(frmMain &main)
-    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+frmPreviewDisk::frmPreviewDisk(pf::Services &services, std::function<pf::Result<QString>()> refreshLists, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                          | Qt::MSWindowsFixedSizeDialogHint),
-      m_main(main)
+      m_svc(services), m_refreshLists(std::move(refreshLists))
 {
     setObjectName(QStringLiteral("frmPreviewDisk"));
     setWindowTitle(QStringLiteral("Preview Disk"));
@@ -49,17 +48,15 @@ frmPreviewDisk::frmPreviewDisk(frmMain &main)
 
 pf::Status frmPreviewDisk::Form_Load()
 {
-    setWindowIcon(m_main.windowIcon());
+    if (parentWidget())
+        setWindowIcon(parentWidget()->windowIcon());
 
     // The main window's lists, again: the diskette may have changed since
     // the command looked at it.
-    if (m_main.Dir1.setPath(m_main.Drive1.drive()))
-        m_main.Dir1_Change();
-    if (pf::Status s = m_main.refreshFileLists(); !s)
-        return s;
-
-    pf::Result<QStringList> names =
-        m_main.services().fs->listFiles(m_main.Dir1.path(), QStringLiteral("*.jpg"));
+    const pf::Result<QString> folder = m_refreshLists();
+    if (!folder)
+        return folder.error();
+    pf::Result<QStringList> names = m_svc.fs->listFiles(*folder, QStringLiteral("*.jpg"));
     if (!names)
         return names.error();
     {
@@ -96,7 +93,7 @@ bool frmPreviewDisk::loadPicture(int index)
     const QString name = item ? item->data(Qt::UserRole).toString() : QString();
     if (!pf::isSingleName(name))
         return false;
-    pf::Result<QString> host = m_main.services().fs->hostPath(QStringLiteral("a:\\") + name);
+    pf::Result<QString> host = m_svc.fs->hostPath(QStringLiteral("a:\\") + name);
     if (!host)
         return false;
     // Decoded once, at the size the viewer shows it: the preview scales that
@@ -155,7 +152,7 @@ void frmPreviewDisk::Image1_Click()
 {
     frmPreview viewer(Image1->picture(), m_natural, this);
     viewer.Form_Load();
-    m_main.services().prompt->showModal(viewer);
+    m_svc.prompt->showModal(viewer);
     // The keys go to the list again, also where no window manager hands the
     // activation back.
     if (isVisible())

@@ -4,21 +4,23 @@
 
 #include "platform/picturebox_ui.h"
 #include "platform/result.h"
+#include "platform/services.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QSizeF>
 
-class frmMain;
-
 class frmPreviewDisk : public QDialog {
     Q_OBJECT
 public:
-    explicit frmPreviewDisk(frmMain &main);
+    // `refreshLists` points the main window's lists at the diskette again
+    // and reads them; it gives the folder they show. `owner`: the main
+    // window, whose icon the preview takes.
+    frmPreviewDisk(pf::Services &services, std::function<pf::Result<QString>()> refreshLists, QWidget *owner);
 
     // The opening: the main window's icon and lists, File4 read from the
-    // folder of its Dir1, the first entry's picture shown with no entry
+    // folder the lists show, the first entry's picture shown with no entry
     // selected. Fails only when drive A: fails while the lists are read (the
     // diskette was taken out since the probe); a picture that cannot be
     // shown is passed over without a word.
@@ -44,7 +46,8 @@ private:
     bool loadPicture(int index);
     void previewFit();
 
-    frmMain &m_main;
+    pf::Services &m_svc;
+    std::function<pf::Result<QString>()> m_refreshLists;
     // The natural size is kept as a value rather than read back from a
     // hidden picture box that holds the picture a second time.
     QSizeF m_natural{2292, 1452};
