@@ -102,27 +102,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // --- Copy operation: members of its own (keep to this block)
-    // What the window shows while a Copy Disk runs (defined with the handler).
+    // Copy Disk (app/frmmain_copy.cpp): what the window shows while it runs,
+    // and the clash dialog, whose answer it gives.
     class CopyView;
-    // Shows the clash dialog; the answer it gave.
     ClashChoice askClash(bool copiedHere);
-    // --- end of copy operation block
 
-
-
-    // --- Options tab: members of its own (keep to this block)
+    // Options tab (app/frmmain_options.cpp)
     void browseFolder(int index);  // Browse for Text1(index)
     void saveFolder(int index);    // Save Changes for Text1(index)
-    // --- end of options tab block
-
-
-
-    // --- Preview: members of its own (keep to this block)
-
-    // --- end of preview block
-
-
 
     void buildCopyTab(QWidget *page);
     void buildOptionsTab(QWidget *page);
