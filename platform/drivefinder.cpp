@@ -82,7 +82,7 @@ QList<Mount> parseMountInfo(const QByteArray &mountinfo)
 QStringList mediaRootsFor(const QString &user)
 {
     QStringList roots;
-    if (!user.isEmpty() && !user.contains(QLatin1Char('/')))
+    if (!user.isEmpty() && !user.contains(QLatin1Char('/')) && user != QLatin1String(".") && user != QLatin1String(".."))
         roots << QStringLiteral("/run/media/") + user << QStringLiteral("/media/") + user;
     roots << QStringLiteral("/media");
     return roots;

@@ -169,6 +169,7 @@ private Q_SLOTS:
         QCOMPARE(pf::mediaRootsFor(QString()), QStringList{QStringLiteral("/media")});
         // A name that is not one folder is not used.
         QCOMPARE(pf::mediaRootsFor(QStringLiteral("../x")), QStringList{QStringLiteral("/media")});
+        QCOMPARE(pf::mediaRootsFor(QStringLiteral("..")), QStringList{QStringLiteral("/media")});
 
         // Lines that are not mountinfo lines are passed over.
         const QByteArray junk = "garbage\n\n1 2 3\n40 28 8:17 / relative rw - vfat /dev/x rw\n"
