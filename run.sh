@@ -12,13 +12,7 @@ cmake --build "$build" --target pixferry -j"$(nproc)"
 
 if [ -z "${PIXFERRY_DRIVE_A:-}" ]; then
   demo="${PIXFERRY_DEMO_DIR:-${TMPDIR:-/tmp}/pixferry-demo-$(id -un)}"
-  rm -rf "$demo/diskette"
-  mkdir -p "$demo/diskette" "$demo/drive-c" "$demo/config"
-  while read -r name day time; do
-    case "$name" in ''|'#'*) continue ;; esac
-    cp "$here/samples/$name" "$demo/diskette/$name"
-    touch -d "$day $time" "$demo/diskette/$name"
-  done < "$here/samples/dates.txt"
+  "$here/scripts/demo-diskette.sh" "$demo"
   export PIXFERRY_DRIVE_A="$demo/diskette"
   export PIXFERRY_DRIVE_C="${PIXFERRY_DRIVE_C:-$demo/drive-c}"
   export XDG_CONFIG_HOME="$demo/config"

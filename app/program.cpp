@@ -16,6 +16,9 @@ void applyProgramLook(QApplication &app)
     QCoreApplication::setOrganizationName(QStringLiteral("Pixferry"));
     QCoreApplication::setApplicationName(QStringLiteral("Pixferry"));
     QGuiApplication::setApplicationDisplayName(QString());
+    // The desktop entry it is installed with, so that the desktop pairs the
+    // windows with the entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.pixferry.Pixferry"));
     app.setWindowIcon(QIcon(QStringLiteral(":/pixferry.png")));
     // A small sans-serif face: the window tables were laid out for 8-point text.
     QFont font(QStringLiteral("Liberation Sans"));

@@ -1,11 +1,32 @@
 #include "platform/dialogprompt_ui.h"
 
+#include "platform/twips_ui.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace pf {
+
+namespace {
+
+// A box whose owner is not on screen yet (the main window during start-up)
+// sits in the middle of the screen that window will use, not in a corner.
+class MessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);  // sizes the box
+        if (!parentWidget() || !parentWidget()->isVisible())
+            centreOver(this, parentWidget());
+    }
+};
+
+}  // namespace
 
 int DialogPrompt::messageBox(const QString &text, int buttons, const QString &title)
 {
@@ -14,7 +35,7 @@ int DialogPrompt::messageBox(const QString &text, int buttons, const QString &ti
         owner = m_owner;
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::NoButton, owner);
+    MessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::NoButton, owner);
     box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("MsgBox"));
     struct B {

@@ -32,26 +32,6 @@ DriveMap::DriveMap()
     m_roots.insert(QLatin1Char('C'), QStringLiteral("/"));
 }
 
-DriveMap DriveMap::fromEnvironment(const QProcessEnvironment &env)
-{
-    DriveMap map;
-    const QString prefix = QStringLiteral("PIXFERRY_DRIVE_");
-    const QStringList keys = env.keys();
-    for (const QString &key : keys) {
-        if (!key.startsWith(prefix) || key.size() != prefix.size() + 1)
-            continue;
-        const QChar letter = key.at(prefix.size()).toUpper();
-        if (letter < QLatin1Char('A') || letter > QLatin1Char('Z'))
-            continue;
-        const QString folder = env.value(key);
-        if (folder.isEmpty())
-            map.removeDrive(letter);
-        else
-            map.setDrive(letter, folder);
-    }
-    return map;
-}
-
 void DriveMap::setDrive(QChar letter, const QString &hostFolder)
 {
     QString root = QDir::cleanPath(QFileInfo(hostFolder).absoluteFilePath());
@@ -66,6 +46,50 @@ QString DriveMap::hostRoot(QChar letter) const { return m_roots.value(letter.toU
 
 QList<QChar> DriveMap::letters() const { return m_roots.keys(); }
 
+void DriveMap::decideAgain(QChar letter)
+{
+    if (!m_decider)
+        return;
+    letter = letter.toUpper();
+    const QString folder = m_decider(letter);
+    if (folder.isEmpty())
+        removeDrive(letter);
+    else if (QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) != hostRoot(letter))
+        setDrive(letter, folder);
+}
+
+QString DriveMap::folderOf(const QString &hostFolder) const
+{
+    const QString fallback = QStringLiteral("C:\\");
+    if (hostFolder.isEmpty())
+        return fallback;
+    const QString clean = QDir::cleanPath(QFileInfo(hostFolder).absoluteFilePath());
+    // The deepest root that holds the folder wins. A root is also tried with
+    // its links resolved, since the working folder comes with them resolved.
+    QChar best;
+    QString bestRoot;
+    for (auto it = m_roots.cbegin(); it != m_roots.cend(); ++it) {
+        const QString canonical = QFileInfo(it.value()).canonicalFilePath();
+        for (const QString &root : {it.value(), canonical}) {
+            if (root.isEmpty())
+                continue;
+            const bool inside = clean == root || root == QLatin1String("/") || clean.startsWith(root + QLatin1Char('/'));
+            if (inside && (best.isNull() || root.size() > bestRoot.size())) {
+                best = it.key();
+                bestRoot = root;
+            }
+        }
+    }
+    if (best.isNull())
+        return fallback;
+    const QStringList names = clean.mid(bestRoot.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    // A name holding a '\' would read as two folders.
+    for (const QString &name : names)
+        if (name.contains(QLatin1Char('\\')))
+            return fallback;
+    return QString(best) + QStringLiteral(":\\") + names.join(QLatin1Char('\\'));
+}
+
 ProgramPath DriveMap::split(const QString &programPath, QChar currentDrive)
 {
     QString p = programPath;
@@ -76,8 +100,8 @@ ProgramPath DriveMap::split(const QString &programPath, QChar currentDrive)
         out.drive = p.at(0).toUpper();
         p = p.mid(2);
     }
-    // Relative paths are taken from the drive's root: the program never
-    // changes its current folder, which is the root.
+    // The program's own paths all start at a root; one without a leading
+    // '\' (typed into a folder box) is taken from the drive's root too.
     QStringList parts;
     const QStringList raw = p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : raw) {

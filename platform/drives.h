@@ -1,15 +1,17 @@
 #pragma once
 // Drive letters onto host folders. The program speaks in "a:\PIC.JPG" paths;
-// on this host every letter is a folder: PIXFERRY_DRIVE_<LETTER>, or the
-// defaults A: -> /media/floppy and C: -> /.
+// on this host every letter is a folder (which one is decided by
+// DriveFinder, drivefinder.h; the bare defaults are A: -> /media/floppy and
+// C: -> /).
 
 #include "platform/result.h"
 
 #include <QChar>
 #include <QHash>
 #include <QMap>
-#include <QProcessEnvironment>
 #include <QString>
+
+#include <functional>
 
 namespace pf {
 
@@ -26,7 +28,6 @@ struct ProgramPath {
 class DriveMap {
 public:
     DriveMap();  // the two defaults only
-    static DriveMap fromEnvironment(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
     void setDrive(QChar letter, const QString &hostFolder);
     void removeDrive(QChar letter);
@@ -36,6 +37,24 @@ public:
 
     // The drive a path without a letter is on.
     QChar currentDrive() const { return QLatin1Char('C'); }
+
+    // Where a letter points may change while the program runs (a card put
+    // in): the decider tells where it points now, or an empty text for
+    // nowhere. Without one the map stays as it was set.
+    using Decider = std::function<QString(QChar letter)>;
+    void setDecider(Decider decider) { m_decider = std::move(decider); }
+    // Asks the decider again where the letter points. Called when the
+    // program selects a drive, never per path.
+    void decideAgain(QChar letter);
+
+    // The program's current folder ("C:\home\ann"): where a fresh folder
+    // list opens. The program never changes it; "C:\" unless set.
+    QString currentFolder() const { return m_currentFolder; }
+    void setCurrentFolder(const QString &programFolder) { m_currentFolder = programFolder; }
+    // A host folder as a drive path, when it lies inside a mapped drive
+    // (the deepest one) and every name on the way can be written in one;
+    // otherwise the root of C:.
+    QString folderOf(const QString &hostFolder) const;
 
     // Splits "a:\x\y.jpg", "\x", "x/y" or "C:" into drive and rest. ".." never
     // climbs above the drive's root.
@@ -85,6 +104,8 @@ private:
     };
 
     QMap<QChar, QString> m_roots;
+    Decider m_decider;
+    QString m_currentFolder = QStringLiteral("C:\\");
     mutable QHash<QString, FolderNames> m_names;  // by host folder
 };
 

@@ -10,6 +10,9 @@ Status DriveList::setDrive(const QString &drive)
     if (drive.isEmpty())
         return makeError(ErrDeviceUnavailable, QStringLiteral("No drive given"));
     const QChar letter = drive.at(0).toLower();
+    // Where the letter points is decided now: a card put in since the last
+    // look is found.
+    m_fs.drives().decideAgain(letter);
     if (Status s = m_fs.selectDrive(letter); !s)
         return s;
     m_drive = QString(letter) + QLatin1Char(':');

@@ -11,7 +11,8 @@ namespace pf {
 class DriveList {
 public:
     explicit DriveList(FileSystem &fs) : m_fs(fs) {}
-    // Selecting a drive that is not ready fails (68) and keeps the old one.
+    // Selecting a drive decides again where its letter points. One that is
+    // not ready fails (68) and keeps the old one.
     Status setDrive(const QString &drive);  // "a:" or "a"
     QString drive() const { return m_drive; }  // "a:"
 private:
@@ -20,9 +21,10 @@ private:
 };
 
 // A folder list: the open folder, as a program path (a root ends in '\').
+// A fresh one is open at the program's current folder.
 class DirList {
 public:
-    explicit DirList(FileSystem &fs) : m_fs(fs) {}
+    explicit DirList(FileSystem &fs) : m_fs(fs), m_path(fs.drives().currentFolder()) {}
     QString path() const { return m_path; }
     // Points the list at a folder; returns whether the folder changed.
     bool setPath(const QString &path);
@@ -30,7 +32,7 @@ public:
     Result<QStringList> subFolders() const;
 private:
     FileSystem &m_fs;
-    QString m_path = QStringLiteral("C:\\");
+    QString m_path;
 };
 
 // A file list: the plain files of one folder matching a pattern.

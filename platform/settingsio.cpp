@@ -22,6 +22,19 @@ void SettingsIo::write(const QString &section, const QString &key, const QString
     s.sync();
 }
 
+QList<std::pair<QString, QString>> SettingsIo::readSection(const QString &section) const
+{
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, m_org, m_app);
+    s.beginGroup(section);
+    QList<std::pair<QString, QString>> out;
+    const QStringList keys = s.childKeys();
+    for (const QString &key : keys) {
+        const QVariant v = s.value(key);
+        out.append({key, v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString()});
+    }
+    return out;
+}
+
 QString SettingsIo::location() const
 {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, m_org, m_app);

@@ -196,6 +196,8 @@ void frmFolderSelect::Drive1_Change()
     const QString chosen = Drive1->currentText();  // "a:"
     if (chosen.isEmpty())
         return;
+    // A card put in since the picker opened is found.
+    m_svc.fs->drives().decideAgain(chosen.at(0));
     pf::Status s = m_svc.fs->selectDrive(chosen.at(0));
     if (!s) {
         m_svc.prompt->messageBox(

@@ -46,16 +46,6 @@ private Q_SLOTS:
         QCOMPARE(notReady.selectDrive('a').error().number, int(pf::ErrDeviceUnavailable));
         QCOMPARE(notReady.findFirst(QStringLiteral("a:\\*.jpg"), 0).error().number, int(pf::ErrDeviceUnavailable));
         QCOMPARE(notReady.folderExists(QStringLiteral("a:\\")).error().number, int(pf::ErrDeviceUnavailable));
-
-        // From the environment: PIXFERRY_DRIVE_<LETTER>, defaults otherwise.
-        QProcessEnvironment env;
-        env.insert(QStringLiteral("PIXFERRY_DRIVE_A"), d.root('C'));
-        env.insert(QStringLiteral("PIXFERRY_DRIVE_d"), QStringLiteral("/tmp"));
-        pf::DriveMap fromEnv = pf::DriveMap::fromEnvironment(env);
-        QCOMPARE(fromEnv.hostRoot('A'), d.root('C'));
-        QCOMPARE(fromEnv.hostRoot('C'), QStringLiteral("/"));
-        QCOMPARE(fromEnv.hostRoot('D'), QStringLiteral("/tmp"));
-        QCOMPARE(pf::DriveMap::fromEnvironment(QProcessEnvironment()).hostRoot('A'), QStringLiteral("/media/floppy"));
     }
 
     void listsAndLookups()
