@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 class frmMain : public QWidget {
     Q_OBJECT
 public:
@@ -120,7 +122,11 @@ private:
 
     // --- Options tab: members of its own (keep to this block)
     void browseFolder(int index);  // Browse for Text1(index)
-    void saveFolder(int index);    // Save Changes for Text1(index)
+    // Save Changes for Text1(index): the folder to store, or nothing.
+    std::optional<QString> saveFolder(int index);
+    // The box that says the settings were not stored, where and why.
+    void reportNotSaved(const pf::PlatformError &error);
+    bool m_loading = false;        // Form_Load at work: it stores again what it read
     // --- end of options tab block
 
 
