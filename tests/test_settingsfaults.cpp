@@ -12,6 +12,7 @@
 #include <QJsonObject>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace testkit;
@@ -71,6 +72,17 @@ int child(int argc, char **argv)
     return 0;
 }
 
+// A device at the path, like /dev/null: a node of its own where that can be
+// made (as root, who could replace /dev/null itself by a fault under test),
+// else a link to /dev/null (which no one else can replace).
+bool makeNullDevice(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (::geteuid() == 0)
+        return ::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    return QFile::link(u"/dev/null"_s, path);
+}
+
 // How to run this program as a user other than root, or nothing.
 std::optional<QStringList> asOtherUser(const QString &program)
 {
@@ -127,7 +139,7 @@ private Q_SLOTS:
         else if (kind == u"a folder"_s)
             QVERIFY(QDir().mkdir(file));
         else
-            QVERIFY(QFile::link(u"/dev/null"_s, file));
+            QVERIFY(makeNullDevice(file));
         PipeWatch watch(file, kDeadlineMs);
         Rig rig;
         rig.drives.root(QLatin1Char('D'));
