@@ -191,7 +191,14 @@ Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(Q
                                      .arg(PictureBudget::kMaxDecodingBytes >> 20));
     if (scaled.isValid())
         reader.setScaledSize(scaled);
-    QImageReader::setAllocationLimit(int(PictureBudget::kMaxDecodingBytes >> 20));
+    // The reader's own limit on a decoded picture (128 MB unless set), the
+    // same as the budget. It is one for the whole program: set once, also
+    // when pictures are decoded on two threads at a time.
+    static const bool limited = [] {
+        QImageReader::setAllocationLimit(int(PictureBudget::kMaxDecodingBytes >> 20));
+        return true;
+    }();
+    Q_UNUSED(limited);
     QImage image = reader.read();
     if (image.isNull())
         return refused(hostPath, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()));

@@ -126,6 +126,10 @@ private Q_SLOTS:
             << hostile::progressiveScans(baseline(), {64, 48}, 101) << kViewer << scansRefused();
         QTest::newRow("baseline, 20000 x 20000 claimed, at full size")
             << hostile::withFrameSize(baseline(), huge) << QSize() << memoryRefused();
+        // Its scans walked in chunks, never read whole.
+        QTest::newRow("1,200 scans, more than is read whole")
+            << hostile::progressiveScans(baseline(), {64, 48}, 1200, QByteArray(56 << 10, '\x5a')) << kViewer
+            << scansRefused();
     }
 
     void refusedBeforeDecoding()
@@ -335,6 +339,8 @@ private Q_SLOTS:
         QTest::newRow("50 megapixels, at full size") << hostile::withFrameSize(baseline(), fifty) << QSize() << fifty;
         QTest::newRow("20000 x 20000 cut short") << hostile::withFrameSize(baseline(), {20000, 20000}) << kViewer
                                                  << QSize(20000, 20000);
+        // Decoded from the file, not from memory.
+        QTest::newRow("more than is read whole") << baseline() + QByteArray(65 << 20, '\0') << kViewer << QSize(64, 48);
     }
 
     void ordinaryPicturesStillShown()
