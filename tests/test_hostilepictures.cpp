@@ -208,8 +208,8 @@ private Q_SLOTS:
         if (window == Window::None) {
             QTemporaryDir dir;
             const QString pipe = dir.filePath(u"PIC.JPG"_s);
-            QVERIFY(makePipe(pipe));
-            PipeWatch watch(pipe, kDeadlineMs);
+            QVERIFY(makeFifo(pipe));
+            PipeGuard watch(pipe, kDeadlineMs);
             const pf::Result<QSize> size = pf::pictureSize(pipe);
             const pf::Result<pf::Picture> picture = pf::loadPicture(pipe, kViewer);
             watch.done();
@@ -224,9 +224,9 @@ private Q_SLOTS:
             bool kept = false, letGo = true;
             onPreview(rig, [&](frmPreviewDisk &w) {
                 const QString pipe = rig.a() + u"/2.jpg"_s;
-                QVERIFY(QFile::remove(pipe) && makePipe(pipe));
+                QVERIFY(QFile::remove(pipe) && makeFifo(pipe));
                 const auto before = shown(w);
-                PipeWatch watch(pipe, kDeadlineMs);
+                PipeGuard watch(pipe, kDeadlineMs);
                 w.File4->setCurrentRow(1);
                 watch.done();
                 letGo = watch.letGo();
@@ -240,8 +240,8 @@ private Q_SLOTS:
             Clash clash;
             const QString pipe = incoming ? clash.incoming : clash.existing;
             makeJpeg(incoming ? clash.existing : clash.incoming, 64, 48);
-            QVERIFY(makePipe(pipe));
-            PipeWatch watch(pipe, kDeadlineMs);
+            QVERIFY(makeFifo(pipe));
+            PipeGuard watch(pipe, kDeadlineMs);
             frmDuplicate dlg(*clash.rig.services, clash.rig.shared);
             watch.done();
             QVERIFY2(!watch.letGo(), "waited on the pipe");

@@ -135,12 +135,12 @@ private Q_SLOTS:
         const QString file = settingsFile();
         QVERIFY(QFile::remove(file));
         if (kind == u"a named pipe"_s)
-            QVERIFY(makePipe(file));
+            QVERIFY(makeFifo(file));
         else if (kind == u"a folder"_s)
             QVERIFY(QDir().mkdir(file));
         else
             QVERIFY(makeNullDevice(file));
-        PipeWatch watch(file, kDeadlineMs);
+        PipeGuard watch(file, kDeadlineMs);
         Rig rig;
         rig.drives.root(QLatin1Char('D'));
         rig.rebuildServices();

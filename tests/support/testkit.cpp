@@ -158,7 +158,7 @@ QStringList entries(const QString &folder)
     return names;
 }
 
-PipeWatch::PipeWatch(const QString &pipe, int deadlineMs) : m_pipe(QFile::encodeName(pipe))
+PipeGuard::PipeGuard(const QString &pipe, int deadlineMs) : m_pipe(QFile::encodeName(pipe))
 {
     m_thread = std::thread([this, deadlineMs] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
@@ -176,16 +176,16 @@ PipeWatch::PipeWatch(const QString &pipe, int deadlineMs) : m_pipe(QFile::encode
     });
 }
 
-PipeWatch::~PipeWatch() { done(); }
+PipeGuard::~PipeGuard() { done(); }
 
-void PipeWatch::done()
+void PipeGuard::done()
 {
     m_done = true;
     if (m_thread.joinable())
         m_thread.join();
 }
 
-bool makePipe(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
+bool makeFifo(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
 
 int runTests(QObject *test, int argc, char **argv)
 {

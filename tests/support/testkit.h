@@ -97,10 +97,10 @@ QStringList entries(const QString &folder);  // every name in a folder, sorted, 
 // passed it opens the pipe for writing and closes it again, over and over
 // until done(): that ends any wait to open the pipe for reading, so a step
 // that waits makes its test fail by the time it took instead of hanging.
-class PipeWatch {
+class PipeGuard {
 public:
-    explicit PipeWatch(const QString &pipe, int deadlineMs = 1000);
-    ~PipeWatch();
+    explicit PipeGuard(const QString &pipe, int deadlineMs = 1000);
+    ~PipeGuard();
     void done();
     // The step waited on the pipe and had to be let go.
     bool letGo() const { return m_letGo; }
@@ -112,7 +112,7 @@ private:
 };
 
 // Makes a named pipe; false when it cannot be made.
-bool makePipe(const QString &path);
+bool makeFifo(const QString &path);
 
 // Finds a child by objectName or fails the test.
 template <typename T>
