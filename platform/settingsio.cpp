@@ -128,9 +128,11 @@ Status SettingsIo::check() const
     if (fd < 0)
         return failed(errno, m_file, QStringLiteral("It cannot be read"));
     struct stat st;
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const int statErr = ::fstat(fd, &st) == 0 ? 0 : errno;
     ::close(fd);
-    if (!regular)
+    if (statErr != 0)
+        return failed(statErr, m_file, QStringLiteral("It cannot be read"));
+    if (!S_ISREG(st.st_mode))
         return notRegular(m_file, st.st_mode);
     return {};
 }
