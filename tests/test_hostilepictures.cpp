@@ -224,7 +224,8 @@ private Q_SLOTS:
             bool kept = false, letGo = true;
             onPreview(rig, [&](frmPreviewDisk &w) {
                 const QString pipe = rig.a() + u"/2.jpg"_s;
-                QVERIFY(QFile::remove(pipe) && makeFifo(pipe));
+                QVERIFY(QFile::remove(pipe));
+                QVERIFY(makeFifo(pipe));
                 const auto before = shown(w);
                 PipeGuard watch(pipe, kDeadlineMs);
                 w.File4->setCurrentRow(1);
