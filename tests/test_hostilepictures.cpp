@@ -43,13 +43,14 @@ qsizetype nthScan(const QByteArray &jpeg, int n)
     return at;
 }
 
-// The hostile pictures the windows meet, by file name.
+// The hostile pictures the windows meet, by file name: two beyond the memory
+// budget, one beyond the scans (and small, so that only the scans refuse it).
 QList<std::pair<QString, QByteArray>> hostileFiles()
 {
     const QSize huge(20000, 20000);
     return {{u"1_colour.jpg"_s, hostile::withFrameSize(hostile::jpeg(hostile::detailed(64, 48), true), huge)},
             {u"2_cmyk.jpg"_s, hostile::progressiveScans(cmyk(), huge, 3)},
-            {u"3_scans.jpg"_s, hostile::progressiveScans(baseline(), huge, 1200)}};
+            {u"3_scans.jpg"_s, hostile::progressiveScans(baseline(), {64, 48}, 1200)}};
 }
 
 // Shows each Preview Disk window to a script, then closes it.
