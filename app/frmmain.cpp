@@ -186,6 +186,13 @@ void frmMain::setStatus(int line, const QString &text)
 // the folder warnings, and a clean Options tab.
 void frmMain::Form_Load()
 {
+    // A settings file that cannot be read is said once; the defaults apply.
+    if (const pf::Status readable = m_store.check(); !readable)
+        m_svc.prompt->messageBox(QStringLiteral("The settings could not be read from\r%1\r%2  The defaults are used.")
+                                     .arg(readable.error().path, readable.error().reason),
+                                 pf::MbOk, QStringLiteral("Settings Not Read"));
+
+    m_loading = true;
     if (settings::showSplash(m_store.read(settings::kSplashScreen))) {
         frmSplash splash(this);
         m_svc.prompt->showModal(splash);
@@ -198,6 +205,7 @@ void frmMain::Form_Load()
     Text1[1]->setText(settings::folderBoxText(m_store.read(settings::kVideoFolder)));
     if (auto tick = settings::keepNamesTick(m_store.read(settings::kRename), /*atStartup=*/true))
         Check1->setChecked(*tick);
+    m_loading = false;
 
     m_m1.imageFolder = settings::withBackslash(Text1[0]->text());
     m_m1.videoFolder = settings::withBackslash(Text1[1]->text());

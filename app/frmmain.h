@@ -18,6 +18,7 @@
 #include <QWidget>
 
 enum class ClashChoice;
+#include <optional>
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -109,7 +110,11 @@ private:
 
     // Options tab (app/frmmain_options.cpp)
     void browseFolder(int index);  // Browse for Text1(index)
-    void saveFolder(int index);    // Save Changes for Text1(index)
+    // Save Changes for Text1(index): the folder to store, or nothing.
+    std::optional<QString> saveFolder(int index);
+    // The box that says the settings were not stored, where and why.
+    void reportNotSaved(const pf::PlatformError &error);
+    bool m_loading = false;        // Form_Load at work: it stores again what it read
 
     void buildCopyTab(QWidget *page);
     void buildOptionsTab(QWidget *page);

@@ -24,10 +24,21 @@ void frmMain::Check1_Click()
     Command11->setEnabled(true);
 }
 
-// The splash choice is stored at once.
+// The splash choice is stored at once. When it cannot be, the user is told
+// and the tick stays as set. Start-up's own tick only stores again what it
+// has just read (or the default): nothing the user chose is lost there.
 void frmMain::Check2_Click()
 {
-    m_store.write(settings::kSplashScreen, Check2->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
+    const pf::Status stored =
+        m_store.write(settings::kSplashScreen, Check2->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
+    if (!stored && !m_loading)
+        reportNotSaved(stored.error());
+}
+
+void frmMain::reportNotSaved(const pf::PlatformError &error)
+{
+    m_svc.prompt->messageBox(QStringLiteral("The settings could not be saved to\r%1\r%2").arg(error.path, error.reason),
+                             pf::MbOk, QStringLiteral("Settings Not Saved"));
 }
 
 void frmMain::Command7_Click() { browseFolder(0); }
@@ -45,14 +56,23 @@ void frmMain::browseFolder(int index)
 
 // Save Changes: both folders end in '\', each is stored when it exists or the
 // user has it created, then "Rename"; the tab is clean again and the copy
-// operation gets the new folders.
+// operation gets the new folders. The three are stored together: when that
+// fails, nothing is, the user is told, and the edits stay pending as typed.
 void frmMain::Command10_Click()
 {
     for (QLineEdit *box : Text1)
         box->setText(settings::withBackslash(box->text()));
-    saveFolder(0);
-    saveFolder(1);
-    m_store.write(settings::kRename, Check1->isChecked() ? QStringLiteral("False") : QStringLiteral("True"));
+    QList<std::pair<QString, QString>> values;
+    for (int i = 0; i < 2; ++i)
+        if (std::optional<QString> folder = saveFolder(i))
+            values.append({folderKey(i), *folder});
+    values.append({settings::kRename, Check1->isChecked() ? QStringLiteral("False") : QStringLiteral("True")});
+    if (const pf::Status stored = m_store.write(values); !stored) {
+        reportNotSaved(stored.error());
+        Command10->setEnabled(true);
+        Command11->setEnabled(true);
+        return;
+    }
 
     // Last: the box changes above enabled both buttons again.
     Command10->setEnabled(false);
@@ -64,7 +84,7 @@ void frmMain::Command10_Click()
 
 // A folder that is declined, lies on the diskette, cannot be checked or
 // cannot be created is not stored; its box goes back to the stored folder (or "C:\").
-void frmMain::saveFolder(int index)
+std::optional<QString> frmMain::saveFolder(int index)
 {
     const QString &key = folderKey(index);
     const QString folder = Text1[index]->text();
@@ -73,6 +93,7 @@ void frmMain::saveFolder(int index)
         m_svc.prompt->messageBox(folder + QStringLiteral("\r\rThis folder %1: %2.  The previous setting is kept.")
                                               .arg(QLatin1String(what), error.reason));
         putBack();
+        return std::nullopt;
     };
 
     // Pictures kept on the diskette would be erased with it. With no
@@ -82,7 +103,7 @@ void frmMain::saveFolder(int index)
                                                          "copied there would be erased with it.  The previous setting is kept."),
                                  pf::MbOk, QStringLiteral("Folder On Diskette"));
         putBack();
-        return;
+        return std::nullopt;
     }
     const pf::Result<bool> exists = m_svc.fs->folderExists(folder);
     if (!exists)
@@ -94,12 +115,12 @@ void frmMain::saveFolder(int index)
                              "Click \"No\" to set it back to the previous setting.");
         if (m_svc.prompt->messageBox(question, pf::MbYesNo, QStringLiteral("Create Folder?")) != pf::AnsYes) {
             putBack();
-            return;
+            return std::nullopt;
         }
         if (const pf::Status made = m_svc.fs->makeFolder(folder); !made)
             return refuse("could not be created", made.error());
     }
-    m_store.write(key, folder);
+    return folder;
 }
 
 // Undo Changes: the stored values back into the controls; the tab is clean.
@@ -128,7 +149,8 @@ void frmMain::SSTab1_Click(int previousTab)
     switch (m_svc.prompt->messageBox(QStringLiteral("Save Changes?"), pf::MbYesNoCancel)) {
     case pf::AnsYes:
         Command10_Click();
-        SSTab1->setCurrentIndex(chosen);
+        // Edits that could not be stored stay in front, still pending.
+        SSTab1->setCurrentIndex(Command10->isEnabled() ? kOptionsTab : chosen);
         break;
     case pf::AnsNo:
         Command11_Click();

@@ -1,6 +1,9 @@
 // Preview Disk under load: how fast a selected picture shows and the viewer
 // opens, beside a full-size decode of the same file, and how much memory
-// stepping through a diskette of large pictures takes.
+// stepping through a diskette of large pictures takes. First, hostile
+// pictures (a few kilobytes claiming 20000 x 20000 pixels, or a thousand
+// scans): how soon Preview Disk and the clash dialog refuse each, and the
+// memory that takes.
 //
 // Run: bench_preview [rounds]   (offscreen unless QT_QPA_PLATFORM says else)
 
@@ -10,6 +13,8 @@
 #include "preview/frmpreview.h"
 #include "preview/frmpreviewdisk.h"
 #include "settings/store.h"
+#include "tests/support/hostilejpeg.h"
+#include "transfer/frmduplicate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -123,9 +128,38 @@ struct Figures {
     QList<double> select, viewer, full;
 };
 
-bool check(const char *what, bool ok)
+// A picture made to hurt, as it lies on the diskette.
+struct Hostile {
+    Hostile(QString n, const char *w, QByteArray b) : name(std::move(n)), what(w), bytes(std::move(b)) {}
+    QString name;
+    const char *what;
+    QByteArray bytes;
+    QList<double> preview, dialog;  // ms to refuse it
+    double previewMb = 0, dialogMb = 0;  // peak memory above the idle program
+};
+
+QList<Hostile> hostilePictures()
 {
-    std::printf("  %-58s %s\n", what, ok ? "ok" : "MISSED");
+    const QSize huge(20000, 20000);
+    const QByteArray colour = hostile::jpeg(hostile::detailed(64, 48));
+    // Qt cannot write CMYK: the tables and components of the test's CMYK picture.
+    QFile cmyk(QStringLiteral(PIXFERRY_SOURCE_DIR "/tests/data/cmyk.jpg"));
+    if (!cmyk.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(cmyk.fileName()));
+    const QByteArray cmykBase = cmyk.readAll();
+    return {
+        {QStringLiteral("1_scans.jpg"), "progressive, 1,200 scans, 20000 x 20000 claimed",
+         hostile::progressiveScans(colour, huge, 1200, QByteArray(1150, '\x5a'))},
+        {QStringLiteral("2_cmyk.jpg"), "progressive CMYK, 20000 x 20000 claimed",
+         hostile::progressiveScans(cmykBase, huge, 3)},
+        {QStringLiteral("3_colour.jpg"), "progressive colour, 20000 x 20000 claimed",
+         hostile::withFrameSize(hostile::jpeg(hostile::detailed(64, 48), true), huge)},
+    };
+}
+
+bool check(const QByteArray &what, bool ok)
+{
+    std::printf("  %-58s %s\n", what.constData(), ok ? "ok" : "MISSED");
     return ok;
 }
 
@@ -174,6 +208,79 @@ int main(int argc, char **argv)
     main.Form_Load();
     main.show();
     app.processEvents();
+
+    // Hostile pictures first: how soon each is refused by Preview Disk (the
+    // arrow key onto it, to painted) and by the clash dialog (the hostile
+    // picture coming in: built, shown and painted), and the peak memory above
+    // the program just before.
+    QList<Hostile> hostiles = hostilePictures();
+    const QString hostileDir = tmp.path() + QStringLiteral("/hostile");
+    QDir().mkpath(hostileDir);
+    writePhoto(hostileDir + QStringLiteral("/0_good.jpg"), 640, 480, 6);
+    for (const Hostile &h : hostiles) {
+        QFile f(hostileDir + QLatin1Char('/') + h.name);
+        if (!f.open(QIODevice::WriteOnly) || f.write(h.bytes) != h.bytes.size())
+            qFatal("cannot write %s", qPrintable(f.fileName()));
+    }
+    services.fs->drives().setDrive(QLatin1Char('A'), hostileDir);
+    bool allRefused = true;
+    prompt.onModal = [&](QDialog &d) {
+        auto *w = qobject_cast<frmPreviewDisk *>(&d);
+        if (!w)
+            return;
+        w->show();
+        app.processEvents();
+        for (int i = 0; i < hostiles.size(); ++i) {
+            Hostile &h = hostiles[i];
+            for (int r = 0; r < rounds; ++r) {
+                w->File4->setCurrentRow(0);  // the good picture
+                w->File4->setCurrentRow(i);
+                app.processEvents();
+                const qint64 before = w->Image1->picture().cacheKey();
+                resetPeak();
+                const long idle = statusKb("VmRSS:");
+                QElapsedTimer t;
+                t.start();
+                key(w->File4, Qt::Key_Down);
+                w->repaint();
+                h.preview << ms(t.nsecsElapsed());
+                h.previewMb = std::max(h.previewMb, (statusKb("VmHWM:") - idle) / 1024.0);
+                if (w->listIndex() != i + 1 || w->Image1->picture().cacheKey() != before) {
+                    std::printf("Preview Disk did not refuse %s\n", qPrintable(h.name));
+                    allRefused = false;
+                }
+            }
+        }
+        w->close();
+    };
+    pressF2(main);
+    for (Hostile &h : hostiles) {
+        for (int r = 0; r < rounds; ++r) {
+            shared.srcFile = QStringLiteral("a:\\") + h.name;
+            shared.newName = QStringLiteral("0_good.jpg");
+            shared.destFile = QStringLiteral("a:\\0_good.jpg");
+            resetPeak();
+            const long idle = statusKb("VmRSS:");
+            QElapsedTimer t;
+            t.start();
+            frmDuplicate dialog(services, shared, &main);
+            dialog.show();
+            app.processEvents();
+            dialog.repaint();
+            h.dialog << ms(t.nsecsElapsed());
+            h.dialogMb = std::max(h.dialogMb, (statusKb("VmHWM:") - idle) / 1024.0);
+            if (!dialog.Image1->pixmap().isNull() || dialog.Image3->pixmap().isNull()) {
+                std::printf("the clash dialog did not refuse %s\n", qPrintable(h.name));
+                allRefused = false;
+            }
+            dialog.close();
+        }
+    }
+    std::printf("hostile pictures, refused (medians of %d; peak memory above the program before):\n", rounds);
+    for (const Hostile &h : hostiles)
+        std::printf("  %-48s %7lld bytes: Preview Disk %.2f ms, %.1f MB; clash dialog %.2f ms, %.1f MB\n", h.what,
+                    (long long)h.bytes.size(), median(h.preview), h.previewMb, median(h.dialog), h.dialogMb);
+    services.fs->drives().setDrive(QLatin1Char('A'), big);
 
     // Memory: the arrow keys through the whole diskette of large pictures.
     long idleKb = 0, peakKb = 0;
@@ -273,7 +380,13 @@ int main(int argc, char **argv)
     report("6000 x 4000", large);
     report("640 x 480", small);
 
-    bool ok = prompt.boxes == 0 && stepped == 8;
+    bool ok = prompt.boxes == 0 && stepped == 8 && allRefused;
+    for (const Hostile &h : hostiles) {
+        const QByteArray what = QByteArray("hostile: ") + h.what;
+        ok &= check(what + ", refused within 200 ms by Preview Disk", median(h.preview) < 200);
+        ok &= check(what + ", and by the clash dialog", median(h.dialog) < 200);
+        ok &= check(what + ", under 64 MB", std::max(h.previewMb, h.dialogMb) < 64);
+    }
     ok &= check("large picture selected within 100 ms", median(large.select) < 100);
     ok &= check("large picture selected 2x faster than a full decode", median(large.select) * 2 <= median(large.full));
     ok &= check("viewer on a large picture within 100 ms", median(large.viewer) < 100);

@@ -1,9 +1,18 @@
 #include "platform/picture.h"
 
+#include "platform/jpeglayout.h"
+
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pf {
 
@@ -25,20 +34,40 @@ struct Header {
     QSize raw;      // as stored
     QSize natural;  // upright
     bool turned = false;
+    bool transformed = false;  // turned or mirrored: the reader makes a second picture
 };
 
 // Files up to this size are read whole before they are decoded.
 constexpr qint64 kReadWholeBytes = 64LL * 1024 * 1024;
 
-// Only a regular file is read: opening a pipe or a device would wait or
-// never end.
-Status checkFile(const QString &hostPath)
+PlatformError refused(const QString &hostPath, const QString &why)
 {
-    const QFileInfo info(hostPath);
-    if (!info.exists())
-        return makeError(ErrFileNotFound, QStringLiteral("File not found"), hostPath);
-    if (!info.isFile())
-        return makeError(ErrPathFileAccess, QStringLiteral("Not a file"), hostPath);
+    return makeError(ErrPathFileAccess, why, hostPath);
+}
+
+// Opens a picture for reading without waiting, and only a regular file: a
+// named pipe or a device (swapped in for a picture since the folder was
+// listed, say) would wait in the opening or in the reads for ever. The type
+// is taken from the open descriptor, so nothing can change in between.
+Status openRegular(const QString &hostPath, QFile &file)
+{
+    const int fd = ::open(QFile::encodeName(hostPath).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errorFromErrno(errno, hostPath);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return errorFromErrno(err, hostPath);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refused(hostPath, QStringLiteral("The file is not a regular file"));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return refused(hostPath, file.errorString());
+    }
     return {};
 }
 
@@ -46,31 +75,54 @@ Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
 {
     reader.setAutoTransform(true);
     const QSize raw = reader.size();
-    if (!raw.isValid() || raw.isEmpty()) {
-        QString why = reader.errorString();
-        if (!QFile::exists(hostPath))
-            return makeError(ErrFileNotFound, QStringLiteral("File not found"), hostPath);
-        return makeError(ErrPathFileAccess, QStringLiteral("Not a picture that can be shown: %1").arg(why), hostPath);
-    }
-    if (qint64(raw.width()) * raw.height() > kMaxPicturePixels)
-        return makeError(ErrPathFileAccess,
-                         QStringLiteral("The picture claims a size of %1 x %2 pixels, too large to show")
-                             .arg(raw.width()).arg(raw.height()),
-                         hostPath);
+    if (!raw.isValid() || raw.isEmpty())
+        return refused(hostPath, QStringLiteral("Not a picture that can be shown: %1").arg(reader.errorString()));
+    if (qint64(raw.width()) * raw.height() > PictureBudget::kMaxPixels)
+        return refused(hostPath, QStringLiteral("The picture claims a size of %1 x %2 pixels, too large to show")
+                                     .arg(raw.width())
+                                     .arg(raw.height()));
     Header h;
     h.raw = raw;
     h.turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    h.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
     h.natural = h.turned ? raw.transposed() : raw;
     return h;
+}
+
+qint64 pictureBytes(QSize size, int bytesPerPixel) { return qint64(size.width()) * size.height() * bytesPerPixel; }
+
+// The pictures the reader makes at once, as stored (`scaled` empty: full
+// size): the JPEG decoder decodes at the smallest of its eighths that covers
+// the size asked for; then the reader scales that to the size asked for, and
+// turns or mirrors the result, each into a new picture.
+qint64 decodedBytes(const Header &h, QSize scaled, const JpegLayout &layout)
+{
+    const int depth = layout.isJpeg && layout.components.size() == 1 ? 1 : 4;  // grey, else 32-bit
+    QSize decoded = h.raw;
+    if (!scaled.isEmpty() && layout.isJpeg) {
+        const double f = std::min(double(h.raw.width()) / scaled.width(), double(h.raw.height()) / scaled.height());
+        const int eighths = std::clamp(int(std::ceil(8 / f)), 1, 8);
+        decoded = QSize(int((qint64(h.raw.width()) * eighths + 7) / 8), int((qint64(h.raw.height()) * eighths + 7) / 8));
+    }
+    const qint64 first = pictureBytes(decoded, depth);
+    qint64 last = first, peak = first;
+    if (!scaled.isEmpty() && scaled != decoded) {
+        last = pictureBytes(scaled, depth);
+        peak = first + last;
+    }
+    if (h.transformed)
+        peak = std::max(peak, last * 2);
+    return peak;
 }
 
 }  // namespace
 
 Result<QSize> pictureSize(const QString &hostPath)
 {
-    if (Status s = checkFile(hostPath); !s)
+    QFile file;
+    if (Status s = openRegular(hostPath, file); !s)
         return s.error();
-    QImageReader reader(hostPath);
+    QImageReader reader(&file);
     Result<Header> h = readHeader(reader, hostPath);
     if (!h)
         return h.error();
@@ -84,27 +136,36 @@ Result<Picture> loadPicture(const QString &hostPath, QSize shownSize)
 
 Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(QSize natural)> &shownSizeFor)
 {
-    if (Status s = checkFile(hostPath); !s)
+    QFile file;
+    if (Status s = openRegular(hostPath, file); !s)
         return s.error();
-    QFile file(hostPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return makeError(ErrPathFileAccess, file.errorString(), hostPath);
     // A file of ordinary size is read whole first: the decoder then takes
     // its data from memory in one piece, about a tenth faster than through
-    // small reads.
+    // small reads. Its markers are walked before anything is decoded.
+    QByteArray data;
     QBuffer whole;
     QImageReader reader;
+    JpegLayout layout;
     if (file.size() <= kReadWholeBytes) {
-        whole.setData(file.readAll());
+        data = file.readAll();
+        layout = readJpegLayout(data, PictureBudget::kMaxScans);
+        whole.setData(data);
         whole.open(QIODevice::ReadOnly);
         reader.setDevice(&whole);
     } else {
+        layout = readJpegLayout(file, PictureBudget::kMaxScans);
+        if (!file.seek(0))
+            return refused(hostPath, file.errorString());
         reader.setDevice(&file);
     }
+    if (layout.scans > PictureBudget::kMaxScans)
+        return refused(hostPath, QStringLiteral("The picture is coded in more than %1 scans, too many to show")
+                                     .arg(PictureBudget::kMaxScans));
     Result<Header> h = readHeader(reader, hostPath);
     if (!h)
         return h.error();
     const QSize shownSize = shownSizeFor ? shownSizeFor(h->natural) : QSize();
+    QSize scaled;
     if (shownSize.isValid() && !shownSize.isEmpty()
         && (shownSize.width() < h->natural.width() || shownSize.height() < h->natural.height())) {
         // The JPEG decoder makes 1/2, 1/4 or 1/8 of a picture for little
@@ -121,12 +182,26 @@ Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(Q
             step = smaller;
         }
         if (step != h->natural)
-            reader.setScaledSize(h->turned ? step.transposed() : step);
+            scaled = h->turned ? step.transposed() : step;
     }
+    const qint64 cost = data.size() + jpegDecoderBytes(layout) + decodedBytes(*h, scaled, layout);
+    if (cost > PictureBudget::kMaxDecodingBytes)
+        return refused(hostPath, QStringLiteral("Decoding the picture would take %1 MB, more than the %2 MB allowed")
+                                     .arg((cost + (1 << 20) - 1) >> 20)
+                                     .arg(PictureBudget::kMaxDecodingBytes >> 20));
+    if (scaled.isValid())
+        reader.setScaledSize(scaled);
+    // The reader's own limit on a decoded picture (128 MB unless set), the
+    // same as the budget. It is one for the whole program: set once, also
+    // when pictures are decoded on two threads at a time.
+    static const bool limited = [] {
+        QImageReader::setAllocationLimit(int(PictureBudget::kMaxDecodingBytes >> 20));
+        return true;
+    }();
+    Q_UNUSED(limited);
     QImage image = reader.read();
     if (image.isNull())
-        return makeError(ErrPathFileAccess, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()),
-                         hostPath);
+        return refused(hostPath, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()));
     return Picture{std::move(image), h->natural};
 }
 

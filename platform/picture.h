@@ -17,21 +17,38 @@ namespace pf {
 // the ratio. Quotient first, then product, in single precision.
 QSizeF longestSideFit(float w, float h, float boxWidth, float boxHeight);
 
-// Pictures claiming more pixels than this are refused before any decoding.
-constexpr qint64 kMaxPicturePixels = 400LL * 1000 * 1000;
+// What showing one picture may cost. A picture beyond any of these limits is
+// refused before it is decoded, as one that cannot be shown: a file of a few
+// kilobytes must not take gigabytes or minutes.
+struct PictureBudget {
+    // Everything held at once while decoding: the file's bytes, the JPEG
+    // decoder's own buffers (all the coefficients of a progressive picture,
+    // whatever the size it is decoded at) and the decoded picture. The
+    // decoder's own allocation limit is set to the same.
+    static constexpr qint64 kMaxDecodingBytes = 256LL << 20;
+    // Scans of one JPEG, counted from its markers: each costs a pass over all
+    // the coefficients. Cameras write 1 to 12.
+    static constexpr int kMaxScans = 100;
+    // Pixels a picture's header may claim, in any format.
+    static constexpr qint64 kMaxPixels = 400LL * 1000 * 1000;
+};
 
 struct Picture {
     QImage image;  // decoded at (at least) the size asked for, turned upright
     QSize natural; // the picture's own size, after the EXIF turn
 };
 
-// Natural size from the header, without decoding the picture.
+// Natural size from the header, without decoding the picture. Only a
+// regular file is opened as a picture (without waiting on it, so that a
+// named pipe or a device is refused at once, not waited for); its scans and
+// decoding cost are checked by the loading below.
 Result<QSize> pictureSize(const QString &hostPath);
 
 // Decodes the picture so that `shownSize` (pixels, upright) fits in what is
 // decoded: at the full size, or at a half, a quarter or an eighth of it,
 // whichever is the smallest that covers shownSize. An empty shownSize decodes
-// at full size.
+// at full size. A file that is not a regular file, or a picture beyond the
+// budget, is refused before anything is decoded.
 Result<Picture> loadPicture(const QString &hostPath, QSize shownSize = QSize());
 
 // The same, with the shown size chosen once the natural size is known (for a

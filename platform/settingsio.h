@@ -1,6 +1,9 @@
 #pragma once
 // The per-user settings store: application "Pixferry", text values by
-// section and key (QSettings, native format).
+// section and key, in the settings file $XDG_CONFIG_HOME/Pixferry/Pixferry.conf
+// (QSettings, in the INI form that is its native one here).
+
+#include "platform/result.h"
 
 #include <QList>
 #include <QString>
@@ -13,18 +16,34 @@ class SettingsIo {
 public:
     SettingsIo(QString organization = QStringLiteral("Pixferry"), QString application = QStringLiteral("Pixferry"));
 
-    // The stored text, or the default when the key is absent.
+    // The stored text, or the default when the key is absent or the settings
+    // file cannot be read (see check()).
     QString read(const QString &section, const QString &key, const QString &def = QString()) const;
-    void write(const QString &section, const QString &key, const QString &text);
     // Every key of a section with its text, as stored; a value written as a
     // list ("a,b" without quotes) is joined again with commas.
     QList<std::pair<QString, QString>> readSection(const QString &section) const;
 
-    // Where the values live, for the README and for tests.
-    QString location() const;
+    // Stores the texts together and checks that they reached the file. When
+    // that fails nothing is stored, later reads give the values from before,
+    // and the error names the settings file (its `path`) and says why.
+    Status write(const QString &section, const QList<std::pair<QString, QString>> &values);
+    Status write(const QString &section, const QString &key, const QString &text)
+    {
+        return write(section, {{key, text}});
+    }
+
+    // Whether the settings file can be read. A path that is not a regular
+    // file (a named pipe, a folder, a device) fails, and is never opened as
+    // the settings file: reads give the defaults, writes fail. So does a file
+    // that cannot be opened. No file at all is no failure: nothing is stored
+    // yet.
+    Status check() const;
+
+    // The settings file.
+    QString location() const { return m_file; }
 
 private:
-    QString m_org, m_app;
+    QString m_file;
 };
 
 }  // namespace pf

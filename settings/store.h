@@ -16,12 +16,17 @@ inline const QString kRename = QStringLiteral("Rename");
 inline const QString kSplashScreen = QStringLiteral("Splash Screen");
 inline const QString kDefaultFolder = QStringLiteral("C:\\");
 
-// Reads and writes the "Settings" section; a missing key reads as "".
+// Reads and writes the "Settings" section; a missing key reads as "". A
+// write is checked: a failure names the settings file and says why.
 class Store {
 public:
     explicit Store(pf::SettingsIo &io) : m_io(io) {}
     QString read(const QString &key) const { return m_io.read(kSection, key); }
-    void write(const QString &key, const QString &text) { m_io.write(kSection, key, text); }
+    pf::Status write(const QString &key, const QString &text) { return m_io.write(kSection, key, text); }
+    // All or nothing.
+    pf::Status write(const QList<std::pair<QString, QString>> &values) { return m_io.write(kSection, values); }
+    // Whether the settings file can be read (else the defaults are).
+    pf::Status check() const { return m_io.check(); }
 
 private:
     pf::SettingsIo &m_io;

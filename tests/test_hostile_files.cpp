@@ -6,12 +6,10 @@
 
 #include <QElapsedTimer>
 
-#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace testkit;
@@ -20,44 +18,6 @@ namespace {
 
 const QDateTime kJuly(QDate(2003, 7, 4), QTime(9, 5, 7));
 const QString kJulyName = "07_04_2003_090507.JPG";
-
-// Should the program ever block reading a pipe, this opens the pipe's other
-// end after a deadline, so that the read ends and the test fails by its
-// clock instead of hanging.
-class PipeWatch {
-public:
-    explicit PipeWatch(QStringList pipes) : m_pipes(std::move(pipes))
-    {
-        m_thread = std::thread([this] {
-            for (int waited = 0; waited < 3000 && !m_done; waited += 10)
-                ::usleep(10000);
-            while (!m_done) {
-                for (const QString &pipe : m_pipes) {
-                    const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
-                    if (fd >= 0)
-                        ::close(fd);
-                }
-                ::usleep(10000);
-            }
-        });
-    }
-    ~PipeWatch()
-    {
-        m_done = true;
-        m_thread.join();
-    }
-
-private:
-    QStringList m_pipes;
-    std::atomic<bool> m_done{false};
-    std::thread m_thread;
-};
-
-bool makePipe(const QString &path)
-{
-    QFile::remove(path);
-    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
-}
 
 // The names of a folder as the file system holds them, bytes and all.
 QList<QByteArray> rawEntries(const QString &folder)
@@ -106,17 +66,18 @@ private Q_SLOTS:
         QFETCH(bool, keptOnDiskette);
         Desk d(true);
         d.put({"P.JPG", "Q.JPG"});
-        QStringList pipes;
+        QString pipe;
         if (where == "destination") {
-            QVERIFY(makePipe(d.pic("P.JPG")));
-            pipes << d.pic("P.JPG");
+            pipe = d.pic("P.JPG");
+            QVERIFY(makeFifo(pipe));
             d.answers = {"Command2"};
         } else {
             writeFile(d.pic("P.JPG"), "old");
-            pipes << d.onDisk("P.JPG");
+            pipe = d.onDisk("P.JPG");
             const auto answer = d.rig.prompt.onModal;
-            d.rig.prompt.onModal = [&d, answer](QDialog &dialog) {
-                QVERIFY(makePipe(d.onDisk("P.JPG")));
+            d.rig.prompt.onModal = [pipe, answer](QDialog &dialog) {
+                QVERIFY(QFile::remove(pipe));
+                QVERIFY(makeFifo(pipe));
                 answer(dialog);
             };
             d.answers = {"OKButton"};
@@ -124,11 +85,10 @@ private Q_SLOTS:
         d.rig.prompt.fallback = pf::AnsOk;
         QElapsedTimer clock;
         clock.start();
-        {
-            PipeWatch watch(pipes);
-            d.copyDisk({pf::AnsOk, pf::AnsYes});
-        }
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString("took %1 ms").arg(clock.elapsed())));
+        PipeGuard guard(pipe);
+        d.copyDisk({pf::AnsOk, pf::AnsYes});
+        guard.done();
+        QVERIFY2(!guard.letGo(), qPrintable(QString("waited on the pipe for %1 ms").arg(clock.elapsed())));
         QCOMPARE(failureReason(d), reason);
         QCOMPARE(entries(d.a).contains("P.JPG"), keptOnDiskette);
         QCOMPARE(readFile(d.pic("Q.JPG")), "Q.JPG");

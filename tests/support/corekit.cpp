@@ -8,7 +8,11 @@
 #include <QImage>
 #include <QSettings>
 
+#include <chrono>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace testkit {
@@ -130,6 +134,35 @@ QStringList entries(const QString &folder)
                                                QDir::Name);
     return names;
 }
+
+PipeGuard::PipeGuard(const QString &pipe, int deadlineMs) : m_pipe(QFile::encodeName(pipe))
+{
+    m_thread = std::thread([this, deadlineMs] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+        while (!m_done) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                // Succeeds only while someone has the pipe open for reading.
+                const int fd = ::open(m_pipe.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    m_letGo = true;
+                    ::close(fd);
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+}
+
+PipeGuard::~PipeGuard() { done(); }
+
+void PipeGuard::done()
+{
+    m_done = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool makeFifo(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
 
 int runCoreTests(QObject *test, int argc, char **argv)
 {

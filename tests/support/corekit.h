@@ -12,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 class QDialog;
 
@@ -72,6 +74,27 @@ QByteArray readFile(const QString &path);
 void makeJpeg(const QString &path, int width, int height, const QDateTime &modified = QDateTime(),
               QColor colour = Qt::darkCyan);
 QStringList entries(const QString &folder);  // every name in a folder, sorted, hidden ones too
+
+// Guards a step that might wait on a named pipe. Once `deadlineMs` have
+// passed it opens the pipe for writing and closes it again, over and over
+// until done(): that ends any wait to open the pipe for reading, so a step
+// that waits makes its test fail by the time it took instead of hanging.
+class PipeGuard {
+public:
+    explicit PipeGuard(const QString &pipe, int deadlineMs = 1000);
+    ~PipeGuard();
+    void done();
+    // The step waited on the pipe and had to be let go.
+    bool letGo() const { return m_letGo; }
+
+private:
+    QByteArray m_pipe;
+    std::atomic<bool> m_done{false}, m_letGo{false};
+    std::thread m_thread;
+};
+
+// Makes a named pipe; false when it cannot be made.
+bool makeFifo(const QString &path);
 
 // Runs a test object without windows: settings in a temporary place.
 int runCoreTests(QObject *test, int argc, char **argv);

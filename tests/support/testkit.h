@@ -13,8 +13,10 @@
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace testkit {
 

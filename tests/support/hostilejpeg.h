@@ -1,0 +1,34 @@
+#pragma once
+// JPEG streams for the picture budget, made on the spot: ordinary pictures
+// from Qt's own writer, the same with a start-of-frame claiming another size,
+// and progressive streams of as many scans as asked for. The hostile ones
+// need not decode well; they only have to be refused before decoding.
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+namespace hostile {
+
+// A picture with some detail, and its JPEG from Qt's writer (baseline, or
+// progressive in the writer's usual handful of scans).
+QImage detailed(int width, int height, bool grey = false);
+QByteArray jpeg(const QImage &image, bool progressive = false);
+
+// The same stream with the frame header claiming `claimed` (every other
+// byte as it was); empty when the stream has no frame header.
+QByteArray withFrameSize(QByteArray jpeg, QSize claimed);
+
+// A progressive stream built from a baseline one: its tables, a progressive
+// frame header claiming `claimed` with the same components, then `scans`
+// first-pass DC scans of every component, each with a few bytes of data,
+// then the end marker. `data` is what follows each scan's header.
+QByteArray progressiveScans(const QByteArray &baseline, QSize claimed, int scans,
+                            const QByteArray &data = QByteArray("\x12\x34\x56\x78\x9a\xbc", 6));
+
+// Peak resident memory of this process, in kB (VmHWM), or -1; and a fresh
+// start for it at what is resident now, where the system allows.
+long peakResidentKb();
+void resetPeakResident();
+
+}  // namespace hostile
