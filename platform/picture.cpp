@@ -1,5 +1,7 @@
 #include "platform/picture.h"
 
+#include "platform/hostnames.h"
+
 #include "platform/jpeglayout.h"
 
 #include <QBuffer>
@@ -51,7 +53,7 @@ PlatformError refused(const QString &hostPath, const QString &why)
 // is taken from the open descriptor, so nothing can change in between.
 Status openRegular(const QString &hostPath, QFile &file)
 {
-    const int fd = ::open(QFile::encodeName(hostPath).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(toHostName(hostPath).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errorFromErrno(errno, hostPath);
     struct stat st;

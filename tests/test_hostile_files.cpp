@@ -2,6 +2,8 @@
 // names that are not UTF-8 survive as their bytes, and a failed copy says
 // which side failed and why.
 
+#include "platform/hostnames.h"
+#include "platform/picture.h"
 #include "tests/support/copykit.h"
 
 #include <QElapsedTimer>
@@ -175,6 +177,15 @@ private Q_SLOTS:
         ::close(in);
         QCOMPARE(QByteArray(buffer), "latin");
         QCOMPARE(rawEntries(d.a), QList<QByteArray>{});
+
+        // The preview finds such a picture by its name too.
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(QString::fromLocal8Bit(QFile::encodeName(d.a)) + "/shown.jpg", "JPG"));
+        QCOMPARE(::rename(QFile::encodeName(d.a + "/shown.jpg").constData(), raw.constData()), 0);
+        const pf::Result<pf::Picture> loaded = pf::loadPicture(*d.fs, "a:\\" + pf::fromHostName("F\xe9te.jpg"));
+        QVERIFY2(loaded.ok(), qPrintable(loaded.ok() ? QString() : loaded.error().reason));
+        QCOMPARE(loaded.value().natural, QSize(40, 30));
     }
 };
 
