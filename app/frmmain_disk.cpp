@@ -40,7 +40,7 @@ bool frmMain::openDiskette()
     for (;;) {
         // Ask until the diskette is usable; each new probe picks the next box.
         while (!probe.isEmpty()) {
-            int answer = pf::AnsCancel;
+            pf::MsgAnswer answer = pf::AnsCancel;
             if (probe == kNoImages)
                 answer = m_svc.prompt->messageBox(
                     QStringLiteral("The inserted disk does not contain any image files or video clips.  "

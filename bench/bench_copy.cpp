@@ -46,7 +46,7 @@ public:
     bool erase = false;
     QStringList unexpected;  // boxes other than the folder and erase questions
 
-    int messageBox(const QString &text, int buttons, const QString &title) override
+    pf::MsgAnswer messageBox(const QString &text, pf::MsgButtons buttons, const QString &title) override
     {
         if (title == QLatin1String("Erase Source Diskette?"))
             return erase ? pf::AnsYes : pf::AnsNo;

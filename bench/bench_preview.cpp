@@ -77,7 +77,7 @@ class BenchPrompt : public pf::Prompt {
 public:
     std::function<void(QDialog &)> onModal;
     int boxes = 0;
-    int messageBox(const QString &text, int, const QString &title) override
+    pf::MsgAnswer messageBox(const QString &text, pf::MsgButtons, const QString &title) override
     {
         ++boxes;
         std::printf("unexpected message box %s: %s\n", qPrintable(title), qPrintable(text));

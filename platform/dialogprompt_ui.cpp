@@ -28,7 +28,7 @@ protected:
 
 }  // namespace
 
-int DialogPrompt::messageBox(const QString &text, int buttons, const QString &title)
+MsgAnswer DialogPrompt::messageBox(const QString &text, MsgButtons buttons, const QString &title)
 {
     QWidget *owner = QApplication::activeModalWidget();
     if (!owner)
@@ -40,7 +40,7 @@ int DialogPrompt::messageBox(const QString &text, int buttons, const QString &ti
     box.setObjectName(QStringLiteral("MsgBox"));
     struct B {
         QMessageBox::StandardButton button;
-        int answer;
+        MsgAnswer answer;
     };
     QList<B> set;
     switch (buttons) {

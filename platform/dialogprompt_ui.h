@@ -12,7 +12,7 @@ public:
     explicit DialogPrompt(QWidget *owner = nullptr) : m_owner(owner) {}
     void setOwner(QWidget *owner) { m_owner = owner; }
 
-    int messageBox(const QString &text, int buttons, const QString &title) override;
+    MsgAnswer messageBox(const QString &text, MsgButtons buttons, const QString &title) override;
     using Prompt::messageBox;
     void showModal(QDialog &dialog) override;
 

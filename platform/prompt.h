@@ -9,8 +9,12 @@ class QDialog;
 namespace pf {
 
 // Button sets and answers of the message box.
-enum MsgButtons : int { MbOk = 0, MbOkCancel = 1, MbYesNoCancel = 3, MbYesNo = 4 };
-enum MsgAnswer : int { AnsOk = 1, AnsCancel = 2, AnsYes = 6, AnsNo = 7 };
+enum class MsgButtons { Ok, OkCancel, YesNoCancel, YesNo };
+enum class MsgAnswer { Ok, Cancel, Yes, No };
+inline constexpr MsgButtons MbOk = MsgButtons::Ok, MbOkCancel = MsgButtons::OkCancel,
+                            MbYesNoCancel = MsgButtons::YesNoCancel, MbYesNo = MsgButtons::YesNo;
+inline constexpr MsgAnswer AnsOk = MsgAnswer::Ok, AnsCancel = MsgAnswer::Cancel, AnsYes = MsgAnswer::Yes,
+                           AnsNo = MsgAnswer::No;
 
 inline const QString &appTitle()
 {
@@ -24,8 +28,8 @@ public:
 
     // A modal box with exactly this text (a '\r' is a line break), buttons and
     // title; returns the answer.
-    virtual int messageBox(const QString &text, int buttons, const QString &title) = 0;
-    int messageBox(const QString &text, int buttons = MbOk) { return messageBox(text, buttons, appTitle()); }
+    virtual MsgAnswer messageBox(const QString &text, MsgButtons buttons, const QString &title) = 0;
+    MsgAnswer messageBox(const QString &text, MsgButtons buttons = MbOk) { return messageBox(text, buttons, appTitle()); }
 
     // Shows a window modally and returns when it has closed.
     virtual void showModal(QDialog &dialog) = 0;

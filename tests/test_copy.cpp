@@ -152,7 +152,8 @@ private Q_SLOTS:
                  (QStringList{"A file named M2.MPG already exists.  The file being copied will be automatically renamed.",
                               "Files have been successfully copied.\rDo you want Pixferry to erase the source disk?"}));
         QCOMPARE(d.rig.prompt.titles(), (QStringList{pf::appTitle(), kErase}));
-        QCOMPARE((QList<int>{d.rig.prompt.boxes[0].buttons, d.rig.prompt.boxes[1].buttons}), (QList<int>{pf::MbOk, pf::MbYesNo}));
+        QCOMPARE(d.rig.prompt.boxes[0].buttons, pf::MbOk);
+        QCOMPARE(d.rig.prompt.boxes[1].buttons, pf::MbYesNo);
         QCOMPARE(entries(d.a), (QStringList{"B.JPG", "M2.MPG", "a.jpg", "c.Jpg", "m1.mpg", "notes.txt", "sub"}));
         QVERIFY(!d.w->findChild<QWidget *>("frmPleaseWait"));
         QCOMPARE(panel(d), (QStringList{"Operation completed.", "", "0"}));
@@ -275,7 +276,7 @@ private Q_SLOTS:
             QCOMPARE(d.rig.prompt.texts()[0], "The file P2.JPG could not be copied to C:\\Pics\\\r"
                                               "No space left on device (error 61)\r\r"
                                               "Click OK to go on with the next file, or Cancel to stop copying.");
-            QCOMPARE(d.rig.prompt.boxes[0].buttons, int(pf::MbOkCancel));
+            QCOMPARE(d.rig.prompt.boxes[0].buttons, pf::MbOkCancel);
             QCOMPARE(d.rig.prompt.texts()[1], QString(goOn ? "" : "Copying was stopped.\r") +
                                                   "1 file could not be copied.\rThe source diskette has not been erased.");
             QCOMPARE(listing(d.pics), QStringList({"P1.JPG=P1.JPG", "P2.JPG=old", "P3.JPG=P3.JPG"}).mid(0, goOn ? 3 : 2));

@@ -120,7 +120,7 @@ private Q_SLOTS:
         QCOMPARE(rig.prompt.boxes[1].text,
                  QStringLiteral("The inserted disk does not contain any image files or video clips.  "
                                 "Please insert a disk with images or video clips."));
-        QCOMPARE(rig.prompt.boxes[0].buttons, int(pf::MbOkCancel));
+        QCOMPARE(rig.prompt.boxes[0].buttons, pf::MbOkCancel);
         QCOMPARE(w.Label3[0]->text(), QStringLiteral("1"));
         QCOMPARE(w.Label3[1]->text(), QStringLiteral("1"));
         QCOMPARE(w.Label2[0]->text(), QStringLiteral("Status: Disk Check Complete"));

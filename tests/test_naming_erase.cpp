@@ -94,7 +94,7 @@ private Q_SLOTS:
                                           "noext (not a picture or clip)\rREADME.TXT (not a picture or clip)\r\r"
                                           "1 entry named like a picture or clip was not copied: it is a link, a folder "
                                           "or another entry that is not a file.");
-        QCOMPARE(d.rig.prompt.boxes[1].buttons, int(pf::MbOk));
+        QCOMPARE(d.rig.prompt.boxes[1].buttons, pf::MbOk);
         QCOMPARE(entries(d.a), (QStringList{".keep", "DCIM", "README.TXT", "folderlink", "link.jpg", "noext"}));
         QCOMPARE(entries(d.onDisk("DCIM")), QStringList{"IN.JPG"});
         QCOMPARE(entries(elsewhere), QStringList{"outside.jpg"});

@@ -38,7 +38,7 @@ bool pending(frmMain &w) { return w.Command10->isEnabled() && w.Command11->isEna
 bool clean(frmMain &w) { return !w.Command10->isEnabled() && !w.Command11->isEnabled(); }
 
 // Fills both folder boxes, clicks Check1 and presses Save Changes.
-void save(Rig &rig, frmMain &w, const QString &image, const QString &video, int answer)
+void save(Rig &rig, frmMain &w, const QString &image, const QString &video, pf::MsgAnswer answer)
 {
     rig.prompt.boxes.clear();
     rig.prompt.answers = {answer};

@@ -292,7 +292,7 @@ private Q_SLOTS:
             kind == 0 ? main.Command15->click() : session.runF2();  // the button, or F2
             QCOMPARE(rig.prompt.titles(), QStringList{u"No Disk!"_s});
             QCOMPARE(rig.prompt.boxes[0].text, u"Please insert a disk with images or video clips."_s);
-            QCOMPARE(rig.prompt.boxes[0].buttons, int(pf::MbOkCancel));
+            QCOMPARE(rig.prompt.boxes[0].buttons, pf::MbOkCancel);
             QCOMPARE(listed, kind == 2 ? QStringList{u"pic.jpg"_s} : QStringList());
             QCOMPARE(main.focusWidget(), main.SSTab1->tabBar());
         }

@@ -158,7 +158,7 @@ private Q_SLOTS:
                  u"The settings could not be read from\r%1\r%2  The defaults are used."_s.arg(file, why));
         QCOMPARE(rig.prompt.texts().value(1), notSaved(why));
         QCOMPARE(rig.prompt.texts().value(2), notSaved(why));
-        QCOMPARE(rig.prompt.boxes.value(2).buttons, int(pf::MbOk));
+        QCOMPARE(rig.prompt.boxes.value(2).buttons, pf::MbOk);
         // The defaults: the splash was shown ("Splash Screen=False" is not read).
         QCOMPARE(rig.prompt.modals, QStringList{u"frmSplash"_s});
         QVERIFY(!w.Check2->isChecked());  // as clicked

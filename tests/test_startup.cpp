@@ -90,7 +90,7 @@ private Q_SLOTS:
             rig.openMain();
             QCOMPARE(rig.prompt.texts(), QStringList{kImageWarning});
             QCOMPARE(rig.prompt.boxes.first().title, QStringLiteral("Corvanta"));
-            QCOMPARE(rig.prompt.boxes.first().buttons, int(pf::MbOk));
+            QCOMPARE(rig.prompt.boxes.first().buttons, pf::MbOk);
         }
         {
             // Both, image first; the window then opens as usual.

@@ -52,7 +52,7 @@ PromptAsker::PromptAsker(pf::Prompt &prompt, std::function<ClashChoice(bool)> cl
 
 pf::MsgAnswer PromptAsker::ask(const QString &text, pf::MsgButtons buttons, const QString &title)
 {
-    const pf::MsgAnswer answer = pf::MsgAnswer(m_prompt.messageBox(text, buttons, title));
+    const pf::MsgAnswer answer = m_prompt.messageBox(text, buttons, title);
     if (m_shown)
         m_shown();
     return answer;

@@ -71,7 +71,7 @@ void Desk::put(const QStringList &names, const QDateTime &modified)
         writeFile(onDisk(n), n.toLatin1(), modified);
 }
 
-QStringList Desk::copyDisk(const QList<int> &boxAnswers)
+QStringList Desk::copyDisk(const QList<pf::MsgAnswer> &boxAnswers)
 {
     rig.prompt.boxes.clear();
     rig.prompt.answers = boxAnswers;

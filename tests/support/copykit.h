@@ -48,7 +48,7 @@ struct Desk {
     // Files on the diskette, each holding its own name.
     void put(const QStringList &names, const QDateTime &modified = {});
     // Copy Disk with the message boxes answered in turn; the titles shown.
-    QStringList copyDisk(const QList<int> &boxAnswers);
+    QStringList copyDisk(const QList<pf::MsgAnswer> &boxAnswers);
 };
 
 QWidget *visibleTopLevel(const QString &objectName);

@@ -17,7 +17,7 @@
 
 namespace testkit {
 
-int ScriptedPrompt::messageBox(const QString &text, int buttons, const QString &title)
+pf::MsgAnswer ScriptedPrompt::messageBox(const QString &text, pf::MsgButtons buttons, const QString &title)
 {
     boxes.append({text, buttons, title});
     if (onBox)

@@ -23,7 +23,7 @@ namespace testkit {
 // One message box as the program showed it.
 struct ShownBox {
     QString text;
-    int buttons;
+    pf::MsgButtons buttons;
     QString title;
 };
 
@@ -32,14 +32,14 @@ struct ShownBox {
 class ScriptedPrompt : public pf::Prompt {
 public:
     QList<ShownBox> boxes;
-    QList<int> answers;
-    int fallback = pf::AnsOk;
+    QList<pf::MsgAnswer> answers;
+    pf::MsgAnswer fallback = pf::AnsOk;
     QStringList modals;  // objectName of every modal window shown (where `nameOf` is set)
     std::function<void(QDialog &)> onModal;
     std::function<void(const ShownBox &)> onBox;  // runs before the answer is taken
     std::function<QString(QDialog &)> nameOf;     // set where windows exist
 
-    int messageBox(const QString &text, int buttons, const QString &title) override;
+    pf::MsgAnswer messageBox(const QString &text, pf::MsgButtons buttons, const QString &title) override;
     using pf::Prompt::messageBox;
     void showModal(QDialog &dialog) override;
 

@@ -48,7 +48,7 @@ public:
     QString folder;
     bool ok = true;
 
-    int messageBox(const QString &text, int buttons, const QString &title) override
+    pf::MsgAnswer messageBox(const QString &text, pf::MsgButtons buttons, const QString &title) override
     {
         std::printf("box \"%s\": %s\n", qPrintable(title), qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '))));
         return buttons == pf::MbYesNo ? pf::AnsNo : pf::AnsOk;
