@@ -4,6 +4,7 @@
 // defaults A: -> /media/floppy and C: -> /.
 
 #include "platform/result.h"
+#include "platform/wildcard.h"
 
 #include <QChar>
 #include <QHash>
@@ -12,9 +13,6 @@
 #include <QString>
 
 namespace pf {
-
-// A name as it is compared without regard to case (its case folding).
-QString foldedName(const QString &name);
 
 // A program path taken apart: its drive letter (upper case) and the folders
 // and name below the root, separated by '/'.
