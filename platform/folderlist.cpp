@@ -26,16 +26,16 @@ namespace host {
 namespace {
 
 // An open folder stream, closed with its owner.
-class Folder {
+class FolderStream {
 public:
-    explicit Folder(const QString &hostFolder) : m_dir(::opendir(toHostName(hostFolder).constData())) {}
-    ~Folder()
+    explicit FolderStream(const QString &hostFolder) : m_dir(::opendir(toHostName(hostFolder).constData())) {}
+    ~FolderStream()
     {
         if (m_dir)
             (void)::closedir(m_dir);  // only read: its close tells nothing
     }
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
+    FolderStream(const FolderStream &) = delete;
+    FolderStream &operator=(const FolderStream &) = delete;
 
     bool ok() const { return m_dir != nullptr; }
     int fd() const { return ::dirfd(m_dir); }
@@ -52,7 +52,7 @@ bool isDotOrDotDot(const char *n) { return n[0] == '.' && (n[1] == 0 || (n[1] ==
 int scanFolder(const QString &hostFolder, const QString &pattern, bool withHidden,
                const std::function<bool(const QString &name, bool hidden)> &take)
 {
-    Folder folder(hostFolder);
+    FolderStream folder(hostFolder);
     if (!folder.ok())
         return errno;
     const int dfd = folder.fd();
@@ -96,7 +96,7 @@ Listing listFolder(const QString &hostFolder, const QString &pattern, bool withH
 Listing listNonFiles(const QString &hostFolder, const QString &pattern)
 {
     Listing out;
-    Folder folder(hostFolder);
+    FolderStream folder(hostFolder);
     if (!folder.ok()) {
         out.error = errno;
         return out;
@@ -116,7 +116,7 @@ Listing listNonFiles(const QString &hostFolder, const QString &pattern)
     return out;
 }
 
-bool canList(const QString &hostFolder) { return Folder(hostFolder).ok(); }
+bool canList(const QString &hostFolder) { return FolderStream(hostFolder).ok(); }
 
 }  // namespace host
 
