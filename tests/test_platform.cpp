@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include <csignal>
+#include <optional>
 #include <tuple>
 
 #include <fcntl.h>
@@ -244,6 +245,51 @@ private Q_SLOTS:
         QVERIFY(fs.copyFile(QStringLiteral("a:\\new.jpg"), QStringLiteral("c:\\old.jpg"), pf::CopyMode::Replace).ok());
         QCOMPARE(readFile(c + QStringLiteral("/old.jpg")).size(), 3 << 20);
         QCOMPARE(entries(c), (QStringList{QStringLiteral("fresh.jpg"), QStringLiteral("old.jpg")}));
+    }
+
+    // A copy whose source changes while it is copied fails on the source's
+    // side and leaves nothing: no file under the name, no hidden temporary
+    // file, the old file as it was.
+    void copyOfChangingSourceLeavesNothing_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<pf::CopyMode>("mode");
+        QTest::addColumn<bool>("batch");
+        QTest::newRow("small new copy") << 600 << pf::CopyMode::NoReplace << false;
+        QTest::newRow("large new copy") << (3 << 20) << pf::CopyMode::NoReplace << false;
+        QTest::newRow("replacing") << 600 << pf::CopyMode::Replace << false;
+        QTest::newRow("small new copy, batch") << 600 << pf::CopyMode::NoReplace << true;
+        QTest::newRow("replacing, batch") << (3 << 20) << pf::CopyMode::Replace << true;
+    }
+
+    void copyOfChangingSourceLeavesNothing()
+    {
+        QFETCH(int, size);
+        QFETCH(pf::CopyMode, mode);
+        QFETCH(bool, batch);
+        Drives d;
+        pf::FileSystem fs(d.map());
+        const QString a = d.root('A'), c = d.root('C');
+        writeFile(a + QStringLiteral("/P.JPG"), QByteArray(size, 'p'));
+        const bool replacing = mode == pf::CopyMode::Replace;
+        if (replacing)
+            writeFile(c + QStringLiteral("/P.JPG"), "old");
+        std::optional<pf::FileSystem::Batch> run;
+        if (batch) {
+            run.emplace(fs);
+            QVERIFY(fs.fileDate(QStringLiteral("a:\\P.JPG")).ok());  // held open for the copy
+        }
+        const auto grow = [&](qint64, qint64) {
+            QFile f(a + QStringLiteral("/P.JPG"));
+            if (f.open(QIODevice::Append))
+                f.write("more");
+        };
+        const pf::Status s = fs.copyFile(QStringLiteral("a:\\P.JPG"), QStringLiteral("c:\\P.JPG"), mode, grow);
+        QCOMPARE(s.error().number, int(pf::ErrPathFileAccess));
+        QVERIFY(s.error().sourceSide);
+        QCOMPARE(s.error().reason, QStringLiteral("changed while it was copied"));
+        QCOMPARE(entries(c), replacing ? QStringList{QStringLiteral("P.JPG")} : QStringList());
+        QCOMPARE(readFile(c + QStringLiteral("/P.JPG")), replacing ? QByteArray("old") : QByteArray("<missing>"));
     }
 
     // In a batch the folders are held open and their listings remembered,
