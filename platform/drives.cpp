@@ -11,21 +11,6 @@
 
 namespace pf {
 
-QString foldedName(const QString &name)
-{
-    // Most names are plain ASCII: folded here without the Unicode tables.
-    QString out(name.size(), Qt::Uninitialized);
-    const char16_t *in = reinterpret_cast<const char16_t *>(name.constData());
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = in[i];
-        if (c >= 128)
-            return name.toCaseFolded();
-        o[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
-    }
-    return out;
-}
-
 DriveMap::DriveMap()
 {
     m_roots.insert(QLatin1Char('A'), QStringLiteral("/media/floppy"));

@@ -5,6 +5,7 @@
 // C: -> /).
 
 #include "platform/result.h"
+#include "platform/wildcard.h"
 
 #include <QChar>
 #include <QHash>
@@ -14,9 +15,6 @@
 #include <functional>
 
 namespace pf {
-
-// A name as it is compared without regard to case (its case folding).
-QString foldedName(const QString &name);
 
 // A program path taken apart: its drive letter (upper case) and the folders
 // and name below the root, separated by '/'.

@@ -3,7 +3,11 @@
 // here is a program path ("a:\PIC.JPG"); the host paths stay inside.
 
 #include "platform/drives.h"
+#include "platform/fd.h"
+#include "platform/folderlist.h"
+#include "platform/noreplace.h"
 #include "platform/result.h"
+#include "platform/wildcard.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -11,15 +15,12 @@
 #include <functional>
 #include <memory>
 
+struct stat;
+
 namespace pf {
 
 // Attributes for findFirst.
 enum FindAttributes : int { FindPlainFiles = 0, FindFolders = 16 };
-
-enum class CopyMode {
-    Replace,    // an existing destination is replaced (only when the user chose so)
-    NoReplace,  // fails with ErrFileExists when the destination exists at the rename
-};
 
 // Called between chunks of a copy with the bytes done so far.
 using CopyProgress = std::function<void(qint64 done, qint64 total)>;
@@ -28,16 +29,6 @@ struct FileFailure {
     QString path;  // program path of the file
     PlatformError error;
 };
-
-// A plain file: regular, not a link, not hidden (a name starting with '.', or
-// the FAT hidden mark), not a system file (the FAT system mark).
-bool matchesPattern(const QString &name, const QString &pattern);
-
-// A listed name that is one name: not empty, not "." or "..", and without
-// '\' or '/'. Only such a name may be put behind a folder to make a path; a
-// file of the medium named "x\..\y.jpg" is never read, written or deleted
-// through the path that name would make.
-bool isSingleName(const QString &name);
 
 // Which file a path led to when it was looked at, and as it was then: a file
 // checked once is deleted only while it is still that file.
@@ -61,6 +52,16 @@ public:
     // and a file dated for its name stays open for its copy. So a copy costs
     // little more than the copying itself. A folder renamed meanwhile is
     // still the one worked in; in one removed, the work fails.
+    // The rule that makes this safe: what a batch remembers only spares
+    // asking again, and no decision rests on it being fresh. Whether a file
+    // is made, replaced or kept is settled by the system at the moment it is
+    // done (a name taken only while free, a link or rename that refuses a
+    // name in use), a source is checked on its own descriptor once its copy
+    // is complete, and a deletion looks at the file itself. A memory some
+    // milliseconds old can at most make a name look free that was taken
+    // meanwhile (the copy then finds it in use and goes on as for any file
+    // that appears during a copy); never can it let a file be replaced,
+    // lost or deleted.
     class Batch {
     public:
         explicit Batch(FileSystem &fs);
@@ -144,11 +145,13 @@ private:
     // `lookUp`: in a held folder, the name is looked for in its listing at
     // once (else it is taken as written).
     Status locate(const QString &path, Place &place, bool pathMissing, bool lookUp = true);
-    // Opens an existing file for reading: -1 and errno on failure.
-    int openForReading(const QString &path, Place &place, Status &failure);
+    // Opens an existing regular file for reading, without waiting on
+    // anything else, and how it stands into `st`; fails on the source's side.
+    Result<Fd> openForReading(const QString &path, Place &place, struct stat &st);
 
     std::unique_ptr<BatchState> m_batch;
     int m_batchDepth = 0;
+    host::UnnamedLinker m_linker;  // what this service learnt of naming unnamed files
 };
 
 }  // namespace pf

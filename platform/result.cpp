@@ -1,5 +1,7 @@
 #include "platform/result.h"
 
+#include <QtGlobal>
+
 #include <cerrno>
 #include <cstring>
 
@@ -10,6 +12,12 @@ QString PlatformError::describe() const
     if (number == ErrNone)
         return reason;
     return QStringLiteral("%1 (error %2)").arg(reason).arg(number);
+}
+
+void valueOfFailedResult(const PlatformError &error)
+{
+    qFatal("pf::Result: the value of a failed result was read; the error was: %s, path \"%s\"",
+           qPrintable(error.describe()), qPrintable(error.path));
 }
 
 PlatformError errorFromErrno(int err, const QString &path, bool pathPart)

@@ -36,28 +36,41 @@ struct PlatformError {
 // Maps an errno value onto the platform error numbers.
 PlatformError errorFromErrno(int err, const QString &path, bool pathPart = false);
 
+// Reading the value of a failed result is a fault in the program: it stops
+// there, saying which error was passed over, instead of reading what is not there.
+[[noreturn]] void valueOfFailedResult(const PlatformError &error);
+
+// A result must be looked at: one left unused is a warning. One ignored on
+// purpose is spelt (void) with the reason beside it.
 template <typename T>
-class Result {
+class [[nodiscard]] Result {
 public:
     Result(T value) : m_value(std::move(value)) {}
     Result(PlatformError error) : m_error(std::move(error)) {}
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
-    const T &value() const { return *m_value; }
-    T &value() { return *m_value; }
-    const T &operator*() const { return *m_value; }
-    const T *operator->() const { return &*m_value; }
+    const T &value() const { return checked(); }
+    T &value() { return const_cast<T &>(checked()); }
+    const T &operator*() const { return checked(); }
+    const T *operator->() const { return &checked(); }
     T valueOr(T other) const { return m_value ? *m_value : std::move(other); }
     const PlatformError &error() const { return m_error; }
 
 private:
+    const T &checked() const
+    {
+        if (!m_value) [[unlikely]]
+            valueOfFailedResult(m_error);
+        return *m_value;
+    }
+
     std::optional<T> m_value;
     PlatformError m_error;
 };
 
 template <>
-class Result<void> {
+class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(PlatformError error) : m_failed(true), m_error(std::move(error)) {}

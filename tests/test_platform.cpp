@@ -1,4 +1,5 @@
-// Drive mapping, lists, look-ups and the copy's safety, on temporary folders.
+// Drive mapping, names and patterns, lists, look-ups and the copy's safety,
+// on temporary folders; results that are read without being ok.
 
 #include "platform/files.h"
 #include "platform/lists.h"
@@ -6,11 +7,66 @@
 
 #include <QDir>
 
+#include <csignal>
+#include <optional>
 #include <tuple>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace testkit;
+
+namespace {
+
+// How a child process ended that read the value of a failed result through
+// `read`: the signal that ended it (0 when it exited) and what it said.
+struct ChildEnd {
+    int signal = 0;
+    QByteArray said;
+};
+
+ChildEnd readFailedResultInChild(int read)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return {-1, "no pipe"};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The child: no core file, the plain message output, stderr to the pipe.
+        const struct rlimit noCore = {0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        qInstallMessageHandler(nullptr);
+        ::dup2(out[1], STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        const pf::Result<QString> failed = pf::makeError(pf::ErrFileNotFound, QStringLiteral("File not found"),
+                                                         QStringLiteral("a:\\GONE.JPG"));
+        qsizetype size = 0;
+        if (read == 0)
+            size = failed.value().size();
+        else if (read == 1)
+            size = (*failed).size();
+        else
+            size = failed->size();
+        ::_exit(int(size % 100));
+    }
+    ::close(out[1]);
+    ChildEnd end;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        end.said.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return {-1, "no child"};
+    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return end;
+}
+
+}  // namespace
 
 
 class TestPlatform : public QObject {
@@ -46,6 +102,58 @@ private Q_SLOTS:
         QCOMPARE(notReady.selectDrive('a').error().number, int(pf::ErrDeviceUnavailable));
         QCOMPARE(notReady.findFirst(QStringLiteral("a:\\*.jpg"), 0).error().number, int(pf::ErrDeviceUnavailable));
         QCOMPARE(notReady.folderExists(QStringLiteral("a:\\")).error().number, int(pf::ErrDeviceUnavailable));
+    }
+
+    // Names are matched without regard to case, by one folding that the
+    // patterns and the drive map's look-ups share.
+    void namesAndPatterns_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("ending, other case") << QStringLiteral("PIC00001.JPG") << QStringLiteral("*.jpg") << true;
+        QTest::newRow("ending, other kind") << QStringLiteral("PIC00001.JPEG") << QStringLiteral("*.jpg") << false;
+        QTest::newRow("ending longer than the name") << QStringLiteral("jpg") << QStringLiteral("*.jpg") << false;
+        QTest::newRow("every name") << QStringLiteral("no dot") << QStringLiteral("*.*") << true;
+        QTest::newRow("star alone") << QStringLiteral(".x.411") << QStringLiteral("*") << true;
+        QTest::newRow("question marks") << QStringLiteral("p12.jpg") << QStringLiteral("P??.JPG") << true;
+        QTest::newRow("question mark is one") << QStringLiteral("p1.jpg") << QStringLiteral("P??.JPG") << false;
+        QTest::newRow("star in the middle") << QStringLiteral("MVI_0042.MPG") << QStringLiteral("mvi*.mpg") << true;
+        QTest::newRow("beyond ASCII") << QStringLiteral("CAF\u00c9.JPG") << QStringLiteral("caf\u00e9.*") << true;
+        QTest::newRow("exact name") << QStringLiteral("Index.411") << QStringLiteral("index.411") << true;
+        QTest::newRow("not the whole name") << QStringLiteral("Index.4111") << QStringLiteral("index.411") << false;
+    }
+
+    void namesAndPatterns()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, pattern);
+        QFETCH(bool, matches);
+        QCOMPARE(pf::matchesPattern(name, pattern), matches);
+        // A pattern without wildcards matches exactly the names that fold alike.
+        if (!pattern.contains(QLatin1Char('*')) && !pattern.contains(QLatin1Char('?')))
+            QCOMPARE(pf::foldedName(name) == pf::foldedName(pattern), matches);
+    }
+
+    void singleNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("single");
+        QTest::newRow("plain") << QStringLiteral("PIC00001.JPG") << true;
+        QTest::newRow("hidden") << QStringLiteral(".x.411") << true;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("dot") << QStringLiteral(".") << false;
+        QTest::newRow("dot dot") << QStringLiteral("..") << false;
+        QTest::newRow("backslash") << QStringLiteral("x\\..\\y.jpg") << false;
+        QTest::newRow("slash") << QStringLiteral("x/y.jpg") << false;
+        QTest::newRow("nul") << QString(QStringLiteral("x") + QChar(0) + QStringLiteral("y.jpg")) << false;
+    }
+
+    void singleNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, single);
+        QCOMPARE(pf::isSingleName(name), single);
     }
 
     void listsAndLookups()
@@ -129,6 +237,51 @@ private Q_SLOTS:
         QCOMPARE(entries(c), (QStringList{QStringLiteral("fresh.jpg"), QStringLiteral("old.jpg")}));
     }
 
+    // A copy whose source changes while it is copied fails on the source's
+    // side and leaves nothing: no file under the name, no hidden temporary
+    // file, the old file as it was.
+    void copyOfChangingSourceLeavesNothing_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<pf::CopyMode>("mode");
+        QTest::addColumn<bool>("batch");
+        QTest::newRow("small new copy") << 600 << pf::CopyMode::NoReplace << false;
+        QTest::newRow("large new copy") << (3 << 20) << pf::CopyMode::NoReplace << false;
+        QTest::newRow("replacing") << 600 << pf::CopyMode::Replace << false;
+        QTest::newRow("small new copy, batch") << 600 << pf::CopyMode::NoReplace << true;
+        QTest::newRow("replacing, batch") << (3 << 20) << pf::CopyMode::Replace << true;
+    }
+
+    void copyOfChangingSourceLeavesNothing()
+    {
+        QFETCH(int, size);
+        QFETCH(pf::CopyMode, mode);
+        QFETCH(bool, batch);
+        Drives d;
+        pf::FileSystem fs(d.map());
+        const QString a = d.root('A'), c = d.root('C');
+        writeFile(a + QStringLiteral("/P.JPG"), QByteArray(size, 'p'));
+        const bool replacing = mode == pf::CopyMode::Replace;
+        if (replacing)
+            writeFile(c + QStringLiteral("/P.JPG"), "old");
+        std::optional<pf::FileSystem::Batch> run;
+        if (batch) {
+            run.emplace(fs);
+            QVERIFY(fs.fileDate(QStringLiteral("a:\\P.JPG")).ok());  // held open for the copy
+        }
+        const auto grow = [&](qint64, qint64) {
+            QFile f(a + QStringLiteral("/P.JPG"));
+            if (f.open(QIODevice::Append))
+                f.write("more");
+        };
+        const pf::Status s = fs.copyFile(QStringLiteral("a:\\P.JPG"), QStringLiteral("c:\\P.JPG"), mode, grow);
+        QCOMPARE(s.error().number, int(pf::ErrPathFileAccess));
+        QVERIFY(s.error().sourceSide);
+        QCOMPARE(s.error().reason, QStringLiteral("changed while it was copied"));
+        QCOMPARE(entries(c), replacing ? QStringList{QStringLiteral("P.JPG")} : QStringList());
+        QCOMPARE(readFile(c + QStringLiteral("/P.JPG")), replacing ? QByteArray("old") : QByteArray("<missing>"));
+    }
+
     // In a batch the folders are held open and their listings remembered,
     // yet what someone else changes meanwhile is seen: a name taken in
     // another letter case stays untouched, a file added is listed.
@@ -189,6 +342,25 @@ private Q_SLOTS:
             QCOMPARE(entries(small), (QStringList{QStringLiteral("big.mpg"), QStringLiteral("filler")}));
         }
         QProcess::execute(QStringLiteral("umount"), {small});
+    }
+
+    // Reading the value of a failed result stops the program with the
+    // error's reason, rather than reading what is not there.
+    void failedResultValueStops_data()
+    {
+        QTest::addColumn<int>("read");
+        QTest::newRow("value()") << 0;
+        QTest::newRow("operator*") << 1;
+        QTest::newRow("operator->") << 2;
+    }
+
+    void failedResultValueStops()
+    {
+        QFETCH(int, read);
+        const ChildEnd end = readFailedResultInChild(read);
+        QCOMPARE(end.signal, SIGABRT);
+        QVERIFY2(end.said.contains("File not found"), end.said.constData());
+        QVERIFY2(end.said.contains("GONE.JPG"), end.said.constData());
     }
 };
 

@@ -1,0 +1,137 @@
+// The copy of one file: its source opened as a regular file (or taken from
+// the batch, which held it open since it was dated), a new file written
+// beside or under its name, the bytes copied, and the name given when all
+// of it is there.
+
+#include "platform/files_p.h"
+
+#include "platform/filetime.h"
+#include "platform/newfilewriter.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pf {
+
+namespace {
+
+// Whether a failed read or copy of the bytes is the destination's fault
+// (no room, too large, read-only); any other is the source's.
+bool writeSideError(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG || err == EROFS; }
+
+// Copies the bytes of `in` to the writer's file: the system's copy between
+// files, else reading and writing. Returns how many were copied.
+Result<qint64> copyBytes(int in, NewFileWriter &out, qint64 total, const QString &source,
+                         const CopyProgress &progress)
+{
+    qint64 done = 0;
+    bool useRange = true;
+    QByteArray buffer;
+    while (true) {
+        ssize_t n = -1;
+        if (useRange) {
+            n = ::copy_file_range(in, nullptr, out.fd(), nullptr, 8 << 20, 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP
+                          || errno == EBADF)) {
+                useRange = false;
+                continue;
+            }
+        } else {
+            if (buffer.isEmpty())
+                buffer.resize(1 << 20);
+            n = ::read(in, buffer.data(), buffer.size());
+            if (n > 0)
+                if (Status s = out.write(buffer.constData(), n); !s)
+                    return s.error();
+        }
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            return writeSideError(err) ? errorFromErrno(err, out.path()) : sourceError(err, source);
+        }
+        if (n == 0)
+            break;
+        done += n;
+        if (progress)
+            progress(done, total);
+        if (done >= total)
+            break;  // all of it: no further call just to meet the end
+    }
+    return done;
+}
+
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+}  // namespace
+
+Status FileSystem::copyFile(const QString &source, const QString &destination, CopyMode mode,
+                            const CopyProgress &progress)
+{
+    // The source: the file just dated, when it is this one, else opened now
+    // (as a regular file, without waiting on anything else).
+    Fd in;
+    struct stat st;
+    if (m_batch && m_batch->source.ok() && m_batch->sourcePath == source) {
+        in = std::move(m_batch->source);
+        m_batch->sourcePath.clear();
+        // Dated moments ago: as good as asking again.
+        st = m_batch->sourceStat;
+        if (coarseMs() - m_batch->sourceSeenMs > BatchState::kStampTrustedMs && ::fstat(in.get(), &st) != 0)
+            return sourceError(errno, source);
+        if (!S_ISREG(st.st_mode))
+            return sourceError(EINVAL, source);
+    } else {
+        Place from;
+        Result<Fd> opened = openForReading(source, from, st);
+        if (!opened)
+            return opened.error();
+        in = std::move(opened.value());
+    }
+
+    Place to;
+    if (Status s = locate(destination, to, true); !s)
+        return s;
+    // The remembered listing of the folder learns of the new entry.
+    const bool noting = m_drives.remembers(to.hostFolder);
+    const DriveMap::FolderStamp folderBefore = !noting ? DriveMap::FolderStamp()
+        : to.stamp.sec >= 0                          ? to.stamp
+                                                     : DriveMap::stamp(to.dirFd);
+
+    NewFileWriter out(to.dirFd, to.encoded, destination, mode, m_linker);
+    if (Status s = out.open(NewFileWriter::wayFor(mode, st.st_size)); !s)
+        return s;
+    const Result<qint64> done = copyBytes(in.get(), out, st.st_size, source, progress);
+    if (!done)
+        return done.error();
+    // A source written to while it was copied (grown, cut short or
+    // rewritten) gave no good copy.
+    struct stat after;
+    if (*done != st.st_size || ::fstat(in.get(), &after) != 0 || after.st_size != st.st_size
+        || !sameTime(after.st_mtim, st.st_mtim))
+        return sourceError(ErrPathFileAccess, QStringLiteral("changed while it was copied"), source);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    // A date that cannot be set leaves a complete copy; the copy's name and
+    // bytes come from the source, not from this date.
+    (void)::futimens(out.fd(), times);
+    in.reset();
+    if (Status s = out.commit(); !s)
+        return s;
+
+    if (noting) {
+        const DriveMap::FolderStamp now = DriveMap::stamp(to.dirFd);
+        m_drives.noteAdded(to.hostFolder, folderBefore, to.name, now);
+        if (to.held >= 0) {
+            BatchState::Folder &f = m_batch->folders[size_t(to.held)];
+            f.stamp = now;
+            f.seenMs = coarseMs();
+        }
+    }
+    return {};
+}
+
+}  // namespace pf
