@@ -62,7 +62,8 @@ bool frmMain::openDiskette()
     }
 }
 
-void frmMain::Dir1_Change() { refreshFileLists(); }
+// Its callers read the lists again themselves and look at that outcome.
+void frmMain::Dir1_Change() { (void)refreshFileLists(); }
 
 pf::Status frmMain::refreshFileLists()
 {

@@ -291,7 +291,7 @@ private Q_SLOTS:
     {
         storeDrives({{QStringLiteral("A"), QStringLiteral("/srv/card")}, {QStringLiteral("D"), QStringLiteral("/srv/d")}});
         pf::SettingsIo io;
-        io.write(QStringLiteral("Settings"), QStringLiteral("Image Folder"), QStringLiteral("C:\\Pics\\"));
+        QVERIFY(io.write(QStringLiteral("Settings"), QStringLiteral("Image Folder"), QStringLiteral("C:\\Pics\\")).ok());
         const pf::DriveFinder finder(sources(QProcessEnvironment(), systemMounts()));
         QCOMPARE(finder.decide('A').folder, QStringLiteral("/srv/card"));
         QCOMPARE(finder.decide('D').folder, QStringLiteral("/srv/d"));

@@ -1,5 +1,6 @@
 #include "transfer/copyjob.h"
 
+#include "platform/fd.h"
 #include "platform/hostnames.h"
 
 #include <QFile>
@@ -22,22 +23,7 @@ QByteArray enc(const QString &s) { return pf::toHostName(s); }
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    bool ok() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
+using pf::Fd;
 
 // Reads up to `size` bytes, fewer only at the end of the file.
 ssize_t readFull(int fd, char *buffer, size_t size)

@@ -32,14 +32,15 @@ EraseOutcome eraseCopied(pf::FileSystem &fs, const QString &folder, const QHash<
         between();
     };
 
-    // The camera's index files go whatever they hold; a mark that cannot be
-    // cleared shows as a failed deletion.
+    // The camera's index files go whatever they hold.
     QSet<QString> index;
     for (const QString &name : indexFiles) {
         if (!pf::isSingleName(name))
             continue;
         index.insert(name);
-        fs.setAttributesNormal(folder + name);
+        // A mark that cannot be cleared keeps the file from being deleted,
+        // and the deletion says so.
+        (void)fs.setAttributesNormal(folder + name);
         remove(name, nullptr);
     }
 
