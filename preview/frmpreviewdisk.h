@@ -41,7 +41,7 @@ public:
     // or its thumbnail, may be shown meanwhile).
     bool decoding() const { return m_decoding; }
     // The worker that reads and decodes the pictures.
-    const preview::PictureFeed &feed() const { return m_feed; }
+    preview::PictureFeed &feed() { return m_feed; }
 
     QListWidget *File4;      // the diskette's *.jpg files
     QLabel *Label15;         // "Click image to enlarge..."

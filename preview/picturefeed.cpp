@@ -9,11 +9,12 @@
 namespace preview {
 
 // One picture being read and decoded. The worker reads only `path`,
-// `shownSizeFor` and `cancelled`; the rest belongs to the window's thread.
+// `shownSizeFor`, `load` and `cancelled`; the rest belongs to the window's thread.
 struct PictureFeed::Job {
     int key;
     QString path;
     ShownSizeFor shownSizeFor;
+    Loader load;
     std::atomic<bool> cancelled{false};
     bool ahead = false;                    // decoded ahead, not wanted (yet)
     std::optional<pf::PictureHead> head;   // once read
@@ -34,7 +35,8 @@ struct PictureFeed::Mailbox {
     }
 };
 
-PictureFeed::PictureFeed(QObject *parent) : QObject(parent), m_mailbox(std::make_shared<Mailbox>())
+PictureFeed::PictureFeed(QObject *parent)
+    : QObject(parent), m_loader(pf::loadPictureInSteps), m_mailbox(std::make_shared<Mailbox>())
 {
     m_mailbox->feed = this;
 }
@@ -119,6 +121,7 @@ void PictureFeed::start(Request request)
     job->key = request.key;
     job->path = std::move(request.path);
     job->shownSizeFor = std::move(request.shownSizeFor);
+    job->load = m_loader;
     job->ahead = request.ahead;
     m_running = job;
     QThreadPool::globalInstance()->start([job, mailbox = m_mailbox] {
@@ -128,7 +131,7 @@ void PictureFeed::start(Request request)
         steps.headRead = [&job, &mailbox](const pf::PictureHead &head) {
             mailbox->post([job, head](PictureFeed *feed) { feed->headArrived(job, head); });
         };
-        pf::Result<pf::Picture> result = pf::loadPictureInSteps(job->path, steps);
+        pf::Result<pf::Picture> result = job->load(job->path, steps);
         mailbox->post([job, result = std::move(result)](PictureFeed *feed) { feed->jobDone(job, result); });
     });
 }

@@ -24,6 +24,9 @@ public:
     // The size in pixels a picture of this natural size is decoded for. Runs
     // on the worker: it must only compute.
     using ShownSizeFor = std::function<QSize(QSize natural)>;
+    // Reads and decodes one picture on the worker, reporting its header
+    // first and stopping when told: pf::loadPictureInSteps.
+    using Loader = std::function<pf::Result<pf::Picture>(const QString &hostPath, const pf::LoadSteps &steps)>;
 
     explicit PictureFeed(QObject *parent = nullptr);
     // Stops the work running; nothing of it arrives.
@@ -40,6 +43,10 @@ public:
     // Decodes entry `key` ahead, once the wanted picture is done: kept, in
     // place of anything decoded ahead before, until the next want().
     void decodeAhead(int key, const QString &hostPath, ShownSizeFor shownSizeFor);
+
+    // Another loader for the pictures wanted from now on (a test's, holding
+    // a decode back).
+    void setLoader(Loader loader) { m_loader = std::move(loader); }
 
     // Work running or waiting to run.
     bool busy() const { return m_running != nullptr || m_next.has_value(); }
@@ -78,6 +85,7 @@ private:
     void jobDone(const std::shared_ptr<Job> &job, const pf::Result<pf::Picture> &result);
     bool runs(int key, const QString &path) const;
 
+    Loader m_loader;
     std::shared_ptr<Mailbox> m_mailbox;
     std::shared_ptr<Job> m_running;
     std::optional<Request> m_next;
