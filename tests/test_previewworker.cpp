@@ -11,6 +11,7 @@
 #include "settings/store.h"
 #include "tests/support/hostilejpeg.h"
 #include "tests/support/testkit.h"
+#include "transfer/frmduplicate.h"
 
 #include <QThreadPool>
 
@@ -395,6 +396,22 @@ private Q_SLOTS:
         });
         QVERIFY(stale.size() >= 2);  // the blue picture's header and picture at least
         QCOMPARE(stale, QList<bool>(stale.size(), false));
+    }
+
+    // The clash dialog decides what gets replaced: it shows both pictures'
+    // own pixels, never their thumbnails, which may be stale.
+    void clashDialogShowsRealPixels()
+    {
+        Rig rig;
+        const QByteArray blueWithRedThumbnail = withThumbnail(jpeg({160, 120}, kRed));
+        writeFile(rig.a() + u"/DSC00042.JPG"_s, blueWithRedThumbnail);
+        writeFile(rig.c() + u"/07_04_2003_090507.JPG"_s, blueWithRedThumbnail);
+        rig.shared.srcFile = u"a:\\DSC00042.JPG"_s;
+        rig.shared.newName = u"07_04_2003_090507.JPG"_s;
+        rig.shared.destFile = u"c:\\07_04_2003_090507.JPG"_s;
+        frmDuplicate dlg(*rig.services, rig.shared);
+        QVERIFY2(near(dlg.Image1->pixmap().toImage(), kBlue), "the incoming picture");
+        QVERIFY2(near(dlg.Image3->pixmap().toImage(), kBlue), "the existing picture");
     }
 
     // Closed while a picture is being decoded: the worker stops, sends
