@@ -112,6 +112,8 @@ preview::PictureFeed::ShownSizeFor frmPreviewDisk::shownSizeFor() const
 // at once. Whatever was on its way for an entry chosen before is dropped.
 void frmPreviewDisk::showEntry(int index)
 {
+    if (index == m_wanted && index == m_last.index)
+        return;  // shown already: the picture decoded ahead stays
     m_step = index < m_wanted ? -1 : 1;
     m_wanted = index;
     const QString host = hostPathOf(index);
@@ -138,7 +140,7 @@ void frmPreviewDisk::decoded(int index, const QImage &picture, QSize natural)
 {
     if (index != m_wanted)
         return;
-    m_last = Shown{picture, QSizeF(natural)};
+    m_last = Shown{picture, QSizeF(natural), index};
     m_decoding = false;
     display(picture, QSizeF(natural));
     decodeNext(index);

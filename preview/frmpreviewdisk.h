@@ -52,10 +52,11 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    // A picture decoded whole, and its natural size.
+    // A picture decoded whole, its natural size and its entry.
     struct Shown {
         QImage picture;
         QSizeF natural{2292, 1452};
+        int index = -1;
     };
 
     void showEntry(int index);
