@@ -313,14 +313,16 @@ int main(int argc, char **argv)
     const QString mixed = folder("mixed"), held = folder("held"), progressive = folder("progressive");
     folder("c");
     std::printf("writing the pictures...\n");
-    const QImage large1 = photo(6000, 4000, 1), large2 = photo(6000, 4000, 2);
-    const QByteArray plain1 = jpeg(large1, 92), plain2 = jpeg(large2, 92);
     const QStringList rows{QStringLiteral("0_plain.jpg"), QStringLiteral("1_thumb.jpg"), QStringLiteral("2_plain.jpg"),
                            QStringLiteral("3_thumb.jpg"), QStringLiteral("4_small.jpg"), QStringLiteral("5_small.jpg")};
-    write(mixed + QStringLiteral("/0_plain.jpg"), plain1);
-    write(mixed + QStringLiteral("/1_thumb.jpg"), withThumbnail(plain2, large2));
-    write(mixed + QStringLiteral("/2_plain.jpg"), plain2);
-    write(mixed + QStringLiteral("/3_thumb.jpg"), withThumbnail(plain1, large1));
+    for (quint32 seed : {1u, 2u}) {  // the large ones, then gone from memory
+        const QImage large = photo(6000, 4000, seed);
+        const QByteArray plain = jpeg(large, 92);
+        write(mixed + QLatin1Char('/') + rows[seed == 1 ? 0 : 2], plain);
+        write(mixed + QLatin1Char('/') + rows[seed == 1 ? 3 : 1], withThumbnail(plain, large));
+        if (seed == 1)
+            write(progressive + QStringLiteral("/1.jpg"), jpeg(large, 92, true));
+    }
     write(mixed + QStringLiteral("/4_small.jpg"), jpeg(photo(640, 480, 3), 92));
     write(mixed + QStringLiteral("/5_small.jpg"), jpeg(photo(640, 480, 4), 92));
     for (int i = 0; i < 50; ++i) {
@@ -329,7 +331,6 @@ int main(int argc, char **argv)
         if (::link(from.constData(), to.constData()) != 0)
             qFatal("cannot link %s", to.constData());
     }
-    write(progressive + QStringLiteral("/1.jpg"), jpeg(large1, 92, true));
     std::printf("large picture: 6000 x 4000, %lld bytes\n", QFile(mixed + QStringLiteral("/0_plain.jpg")).size());
 
     {

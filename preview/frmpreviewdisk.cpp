@@ -167,10 +167,13 @@ void frmPreviewDisk::display(const QImage &picture, QSizeF natural)
         m_viewer->showPicture(picture, natural);
 }
 
-// Ahead of the user: the entry after this one, the way the choice moved.
+// Ahead of the user: the entry after this one, the way the choice moved;
+// at either end of the list, the only way left.
 void frmPreviewDisk::decodeNext(int index)
 {
-    const int next = index + m_step;
+    int next = index + m_step;
+    if (next < 0 || next >= File4->count())
+        next = index - m_step;
     if (next < 0 || next >= File4->count())
         return;
     if (const QString host = hostPathOf(next); !host.isEmpty())

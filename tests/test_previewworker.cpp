@@ -380,11 +380,11 @@ private Q_SLOTS:
         Gate gate;
         QList<bool> stale;  // after each piece of news once the blue picture is chosen again: the grey one shown
         openPreview(rig, jpeg({640, 480}, kBlue), [&](frmPreviewDisk &w) {
-            w.File4->setCurrentRow(2);
-            QVERIFY(QTest::qWaitFor([&w] { return !w.decoding(); }, kDeadlineMs));
+            // From the last entry the one before it is decoded ahead, and held.
             w.feed().setLoader(heldLoader(gate, u"1_second.jpg"_s, Hold::AfterHeaderUnstoppable));
+            w.File4->setCurrentRow(2);
+            QVERIFY(QTest::qWaitFor([&] { return !w.decoding() && gate.reached(); }, kDeadlineMs));
             w.File4->setCurrentRow(1);
-            QVERIFY(QTest::qWaitFor([&] { return gate.reached(); }, kDeadlineMs));
             const auto note = [&] { stale << near(w.Image1->picture(), kGrey); };
             QObject::connect(&w.feed(), &PictureFeed::headRead, &w, note);
             QObject::connect(&w.feed(), &PictureFeed::decoded, &w, note);
