@@ -104,14 +104,33 @@ private:
 
 enum class Hold { BeforeHeader, AfterHeader, AfterHeaderUnstoppable };
 
+// The names of the files the workers read, in order.
+class Loads {
+public:
+    void add(const QString &name)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_names << name;
+    }
+    QStringList names()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_names;
+    }
+
+private:
+    std::mutex m_mutex;
+    QStringList m_names;
+};
+
 // The program's loader, held at the gate for the file named `name`. Held
 // unstoppable, the picture is decoded whole even once the feed has stopped
 // it: as when it is done just as the user moves on.
-PictureFeed::Loader heldLoader(Gate &gate, const QString &name, Hold hold, QStringList *loads = nullptr)
+PictureFeed::Loader heldLoader(Gate &gate, const QString &name, Hold hold, Loads *loads = nullptr)
 {
     return [&gate, name, hold, loads](const QString &path, const pf::LoadSteps &steps) {
         if (loads)
-            *loads << QFileInfo(path).fileName();  // read on the worker, after the window's thread wrote last
+            loads->add(QFileInfo(path).fileName());
         if (!path.endsWith(name))
             return pf::loadPictureInSteps(path, steps);
         if (hold == Hold::BeforeHeader)
@@ -346,7 +365,7 @@ private Q_SLOTS:
         QFETCH(QSizeF, openedFit);
         Rig rig;
         Gate gate;
-        QStringList loads;
+        Loads loads;
         // Tall: stored wide, turned by its mark; its thumbnail too.
         const QByteArray bytes = withThumbnail(jpeg({160, 120}, kRed), 6);
         QList<std::pair<QImage, QSize>> seen;  // the viewer's picture and its size: at the opening, at the end
@@ -370,7 +389,44 @@ private Q_SLOTS:
         QCOMPARE(seen[0].second, QSize(pf::tw(openedFit.width()), pf::tw(openedFit.height())));
         QVERIFY2(near(seen[1].first, kBlue), "the decoded picture");
         QCOMPARE(seen[1].second, QSize(pf::tw(3449.25), pf::tw(4599)));
-        QCOMPARE(loads.count(u"2_test.jpg"_s), 1);
+        QCOMPARE(loads.names().count(u"2_test.jpg"_s), 1);
+    }
+
+    // Once a picture is shown, the next one the way the choice moved (at the
+    // end of the list, the only way left) is decoded ahead, and the arrow key
+    // shows it at once.
+    void decodesAheadTheWayTheChoiceMoves_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<QString>("ahead");
+        QTest::newRow("down the list") << 0 << 1 << u"2_test.jpg"_s;
+        QTest::newRow("up the list") << 2 << 1 << u"0_first.jpg"_s;
+        QTest::newRow("at the end") << 1 << 2 << u"1_second.jpg"_s;
+    }
+
+    void decodesAheadTheWayTheChoiceMoves()
+    {
+        QFETCH(int, first);
+        QFETCH(int, second);
+        Rig rig;
+        Gate unused;
+        Loads loads;
+        QString ahead;
+        bool atOnce = false;
+        openPreview(rig, jpeg({480, 640}, kBlue), [&](frmPreviewDisk &w) {
+            w.feed().setLoader(heldLoader(unused, u"none"_s, Hold::BeforeHeader, &loads));
+            for (const int row : {first, second}) {
+                w.File4->setCurrentRow(row);
+                QVERIFY(QTest::qWaitFor([&w] { return !w.decoding() && !w.feed().busy(); }, kDeadlineMs));
+            }
+            ahead = loads.names().value(loads.names().size() - 1);
+            QTest::keyClick(w.File4, ahead < w.File4->item(second)->text() ? Qt::Key_Up : Qt::Key_Down);
+            atOnce = !w.decoding();
+        });
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(kDeadlineMs));  // before what the loader uses goes
+        QTEST(ahead, "ahead");
+        QVERIFY2(atOnce, "the picture decoded ahead is shown at once");
     }
 
     // A picture done just as a newer one is chosen never shows.
@@ -394,6 +450,7 @@ private Q_SLOTS:
             QVERIFY(QTest::qWaitFor([&w] { return !w.decoding(); }, kDeadlineMs));
             stale << !near(w.Image1->picture(), kBlue);
         });
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(kDeadlineMs));
         QVERIFY(stale.size() >= 2);  // the blue picture's header and picture at least
         QCOMPARE(stale, QList<bool>(stale.size(), false));
     }
