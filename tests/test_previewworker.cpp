@@ -24,28 +24,18 @@ using preview::PictureFeed;
 
 namespace {
 
-// A test waits this long at most for the worker.
-constexpr int kDeadlineMs = 10000;
+constexpr int kDeadlineMs = 10000;  // the longest a test waits for a worker
 
 const QColor kRed(220, 30, 30), kGreen(30, 200, 60), kBlue(30, 60, 220), kGrey(128, 128, 128);
 
-QImage solid(QSize size, QColor colour)
+QByteArray jpeg(QSize size, QColor colour, QColor leftHalf = QColor())
 {
     QImage image(size, QImage::Format_RGB32);
-    return image.fill(colour), image;
+    image.fill(colour);
+    if (leftHalf.isValid())
+        QImage(image.bits(), size.width() / 2, size.height(), image.bytesPerLine(), image.format()).fill(leftHalf);
+    return hostile::jpeg(image);
 }
-
-// Left half one colour, right half another.
-QImage halves(QSize size, QColor left, QColor right)
-{
-    QImage image = solid(size, right);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width() / 2; ++x)
-            image.setPixelColor(x, y, left);
-    return image;
-}
-
-QByteArray jpeg(QSize size, QColor colour) { return hostile::jpeg(solid(size, colour)); }
 
 // A blue 640 x 480 picture carrying a camera's thumbnail.
 QByteArray withThumbnail(const QByteArray &thumbnail, int orientation = 0)
@@ -72,17 +62,42 @@ void listen(PictureFeed &feed, QStringList &heard)
 }
 
 bool idle(const PictureFeed &feed) { return QTest::qWaitFor([&feed] { return !feed.busy(); }, kDeadlineMs); }
+bool settled(frmPreviewDisk &w) { return QTest::qWaitFor([&w] { return !w.decoding() && !w.feed().busy(); }, kDeadlineMs); }
 
-int openDescriptors() { return int(QDir(u"/proc/self/fd"_s).entryList(QDir::NoDotAndDotDot | QDir::System).size()); }
+enum class Hold { Nothing, BeforeHeader, AfterHeader, AfterHeaderUnstoppable };
 
-// Holds a worker until released, or until the deadline so that a failing test never hangs.
-class Gate {
+// The program's loader, noting the files it reads and holding the one named
+// `name` at a gate until released (or the deadline, so that a failing test
+// never hangs). Unstoppable, that picture is decoded whole even once the feed
+// has stopped it: as when it is done just as the user moves on. Gone, it lets
+// go and waits for the workers.
+class Held {
 public:
-    void wait()
+    Held(QString name, Hold hold) : m_name(std::move(name)), m_hold(hold) {}
+    ~Held()
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_reached = true;
-        m_cv.wait_for(lock, std::chrono::milliseconds(kDeadlineMs), [this] { return m_open; });
+        release();
+        QThreadPool::globalInstance()->waitForDone(kDeadlineMs);
+    }
+    PictureFeed::Loader loader()
+    {
+        return [this](const QString &path, const pf::LoadSteps &steps) {
+            note(QFileInfo(path).fileName());
+            if (!path.endsWith(m_name) || m_hold == Hold::Nothing)
+                return pf::loadPictureInSteps(path, steps);
+            if (m_hold == Hold::BeforeHeader)
+                wait();
+            static const std::atomic<bool> never{false};
+            pf::LoadSteps held = steps;
+            if (m_hold == Hold::AfterHeaderUnstoppable)
+                held.cancelled = &never;
+            if (m_hold != Hold::BeforeHeader)
+                held.headRead = [this, &steps](const pf::PictureHead &head) {
+                    steps.headRead(head);
+                    wait();
+                };
+            return pf::loadPictureInSteps(path, held);
+        };
     }
     void release()
     {
@@ -95,77 +110,48 @@ public:
         const std::lock_guard<std::mutex> lock(m_mutex);
         return m_reached;
     }
+    QStringList loads()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_loads;
+    }
 
 private:
+    void note(const QString &name)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_loads << name;
+    }
+    void wait()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_reached = true;
+        m_cv.wait_for(lock, std::chrono::milliseconds(kDeadlineMs), [this] { return m_open; });
+    }
+
+    QString m_name;
+    Hold m_hold;
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_open = false, m_reached = false;
+    QStringList m_loads;
 };
 
-enum class Hold { BeforeHeader, AfterHeader, AfterHeaderUnstoppable };
-
-// The names of the files the workers read, in order.
-class Loads {
-public:
-    void add(const QString &name)
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_names << name;
-    }
-    QStringList names()
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_names;
-    }
-
-private:
-    std::mutex m_mutex;
-    QStringList m_names;
-};
-
-// The program's loader, held at the gate for the file named `name`. Held
-// unstoppable, the picture is decoded whole even once the feed has stopped
-// it: as when it is done just as the user moves on.
-PictureFeed::Loader heldLoader(Gate &gate, const QString &name, Hold hold, Loads *loads = nullptr)
-{
-    return [&gate, name, hold, loads](const QString &path, const pf::LoadSteps &steps) {
-        if (loads)
-            loads->add(QFileInfo(path).fileName());
-        if (!path.endsWith(name))
-            return pf::loadPictureInSteps(path, steps);
-        if (hold == Hold::BeforeHeader)
-            gate.wait();
-        static const std::atomic<bool> never{false};
-        pf::LoadSteps held = steps;
-        if (hold == Hold::AfterHeaderUnstoppable)
-            held.cancelled = &never;
-        if (hold != Hold::BeforeHeader)
-            held.headRead = [&gate, &steps](const pf::PictureHead &head) {
-                steps.headRead(head);
-                gate.wait();
-            };
-        return pf::loadPictureInSteps(path, held);
-    };
-}
-
-// A diskette whose third entry is `bytes`, opened in Preview Disk; `script`
-// runs once the first picture is shown. A viewer goes to `onViewer`, then closes.
+// A diskette of two grey pictures and `bytes` as its third, in Preview Disk:
+// `script` runs once the first picture is shown; a viewer goes to `onViewer`.
 void openPreview(Rig &rig, const QByteArray &bytes, const std::function<void(frmPreviewDisk &)> &script,
-             const std::function<void(frmPreview &)> &onViewer = {})
+                 const std::function<void(frmPreview &)> &onViewer = {})
 {
     writeFile(rig.a() + u"/0_first.jpg"_s, jpeg({640, 480}, kGrey));
     writeFile(rig.a() + u"/1_second.jpg"_s, jpeg({640, 480}, kGrey));
     writeFile(rig.a() + u"/2_test.jpg"_s, bytes);
     rig.openMain();
     rig.prompt.onModal = [&](QDialog &dialog) {
-        if (auto *viewer = qobject_cast<frmPreview *>(&dialog); viewer && onViewer) {
-            viewer->show();
+        dialog.show();
+        if (auto *viewer = qobject_cast<frmPreview *>(&dialog); viewer && onViewer)
             onViewer(*viewer);
-        } else if (auto *w = qobject_cast<frmPreviewDisk *>(&dialog)) {
-            w->show();
-            if (QTest::qWaitFor([w] { return !w->decoding(); }, kDeadlineMs))
-                script(*w);
-        }
+        else if (auto *w = qobject_cast<frmPreviewDisk *>(&dialog); w && settled(*w))
+            script(*w);
         dialog.close();
     };
     QTest::keyClick(rig.window.get(), Qt::Key_F2);
@@ -175,6 +161,7 @@ void openPreview(Rig &rig, const QByteArray &bytes, const std::function<void(frm
 
 enum class Older { Finished, Decoding, DecodedAhead, BeingDecodedAhead };
 Q_DECLARE_METATYPE(Older)
+Q_DECLARE_METATYPE(Hold)
 
 class TestPreviewWorker : public QObject {
     Q_OBJECT
@@ -196,14 +183,20 @@ private Q_SLOTS:
         QTest::newRow("no EXIF") << plain << 1 << QByteArray();
         QTest::newRow("orientation alone") << with({.orientation = 6, .thumbnail = {}}) << 6 << QByteArray();
         QTest::newRow("thumbnail, little-endian") << with({.thumbnail = thumb}) << 1 << thumb;
-        QTest::newRow("thumbnail and orientation, big-endian") << with({.orientation = 8, .thumbnail = thumb, .bigEndian = true}) << 8 << thumb;
+        QTest::newRow("thumbnail and orientation, big-endian")
+            << with({.orientation = 8, .thumbnail = thumb, .bigEndian = true}) << 8 << thumb;
         QTest::newRow("orientation out of range") << with({.orientation = 9, .thumbnail = thumb}) << 1 << thumb;
         QTest::newRow("thumbnail past the end") << with({.thumbnail = thumb, .thumbnailAt = 60000}) << 1 << QByteArray();
         QTest::newRow("a huge length") << with({.thumbnail = thumb, .thumbnailLength = 0xFFFFFFF0}) << 1 << QByteArray();
-        QTest::newRow("an offset that wraps round") << with({.thumbnail = thumb, .thumbnailAt = 0xFFFFFFF0, .thumbnailLength = 0x20}) << 1 << QByteArray();
-        QTest::newRow("one byte beyond the block") << with({.thumbnail = thumb, .bigEndian = true, .thumbnailLength = thumb.size() + 1}) << 1 << QByteArray();
-        QTest::newRow("second directory is the first") << with({.orientation = 6, .thumbnail = thumb, .nextDirectory = 8}) << 6 << QByteArray();
-        QTest::newRow("second directory past the end") << with({.orientation = 6, .thumbnail = thumb, .bigEndian = true, .nextDirectory = 0x7FFFFFFF}) << 6 << QByteArray();
+        QTest::newRow("an offset that wraps round")
+            << with({.thumbnail = thumb, .thumbnailAt = 0xFFFFFFF0, .thumbnailLength = 0x20}) << 1 << QByteArray();
+        QTest::newRow("one byte beyond the block")
+            << with({.thumbnail = thumb, .bigEndian = true, .thumbnailLength = thumb.size() + 1}) << 1 << QByteArray();
+        QTest::newRow("second directory is the first")
+            << with({.orientation = 6, .thumbnail = thumb, .nextDirectory = 8}) << 6 << QByteArray();
+        QTest::newRow("second directory past the end")
+            << with({.orientation = 6, .thumbnail = thumb, .bigEndian = true, .nextDirectory = 0x7FFFFFFF}) << 6
+            << QByteArray();
         QTest::newRow("thumbnail not a JPEG") << with({.thumbnail = "Not a picture at all"}) << 1 << QByteArray();
         QTest::newRow("segment cut short") << with({.orientation = 6, .thumbnail = thumb}).left(40) << 1 << QByteArray();
     }
@@ -237,7 +230,8 @@ private Q_SLOTS:
         QTEST(pf::sameShape(thumbnail, picture), "same");
     }
 
-    // Whatever the older wish had come to, only the newer one's news arrives.
+    // Whatever the older wish had come to, only the newer one's news arrives,
+    // and nothing of the older is kept: only this picture and the next.
     void newerWishWins_data()
     {
         QTest::addColumn<Older>("older");
@@ -257,10 +251,8 @@ private Q_SLOTS:
         PictureFeed feed;
         QStringList heard;
         listen(feed, heard);
-        if (older == Older::DecodedAhead || older == Older::BeingDecodedAhead)
-            feed.decodeAhead(1, big, viewerSize);
-        else
-            feed.want(1, big, viewerSize);
+        const bool ahead = older == Older::DecodedAhead || older == Older::BeingDecodedAhead;
+        ahead ? feed.decodeAhead(1, big, viewerSize) : feed.want(1, big, viewerSize);
         if (older == Older::Finished)
             QVERIFY(QThreadPool::globalInstance()->waitForDone(kDeadlineMs));  // no event delivered meanwhile
         if (older == Older::DecodedAhead)
@@ -268,39 +260,8 @@ private Q_SLOTS:
         feed.want(2, small, viewerSize);
         QVERIFY(idle(feed));
         QCOMPARE(heard, QStringList({u"h2"_s, u"p2"_s}));
-    }
-
-    // A picture decoded ahead arrives before want() returns; only the next
-    // one is kept, so one wanted in between drops it.
-    void decodedAheadArrivesAtOnce_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("wantedBetween");
-        QTest::addColumn<QStringList>("atOnce");
-        QTest::newRow("a picture") << jpeg({64, 48}, kBlue) << false << QStringList{u"p1"_s};
-        QTest::newRow("not a picture") << QByteArray("Not a picture.\n") << false << QStringList{u"f1"_s};
-        QTest::newRow("another entry wanted in between") << jpeg({64, 48}, kBlue) << true << QStringList();
-    }
-
-    void decodedAheadArrivesAtOnce()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, wantedBetween);
-        QTemporaryDir dir;
-        const QString ahead = dir.filePath(u"ahead.jpg"_s), other = dir.filePath(u"other.jpg"_s);
-        writeFile(ahead, bytes);
-        writeFile(other, jpeg({64, 48}, kGreen));
-        PictureFeed feed;
-        feed.decodeAhead(1, ahead, viewerSize);
-        QVERIFY(idle(feed));
-        if (wantedBetween) {
-            feed.want(2, other, viewerSize);
-            QVERIFY(idle(feed));
-        }
-        QStringList heard;
-        listen(feed, heard);
-        feed.want(1, ahead, viewerSize);
-        QTEST(heard, "atOnce");
+        feed.want(1, big, viewerSize);
+        QCOMPARE(heard.size(), 2);  // read again, not at once
     }
 
     // Preview Disk: the thumbnail (turned by the picture's mark) shows with
@@ -311,13 +272,13 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSize>("thumbnail");  // as shown after the header; empty: none
         QTest::addColumn<QSizeF>("natural");
-        // Its decoded picture within the reader's own limit, the decoder's coefficients on top beyond the budget.
-        const QByteArray hostileThumb = hostile::withFrameSize(hostile::jpeg(hostile::detailed(64, 48), true), {8000, 6000});
+        // Decoded, within the reader's own limit; with the decoder's coefficients, beyond the budget.
+        const QByteArray costly = hostile::withFrameSize(hostile::jpeg(hostile::detailed(64, 48), true), {8000, 6000});
         QTest::newRow("of the picture's shape") << withThumbnail(jpeg({160, 120}, kRed)) << QSize(160, 120) << QSizeF(640, 480);
         QTest::newRow("of another shape") << withThumbnail(jpeg({160, 160}, kRed)) << QSize() << QSizeF(640, 480);
         QTest::newRow("turned by the picture's mark")
-            << withThumbnail(hostile::jpeg(halves({160, 120}, kRed, kGreen)), 6) << QSize(120, 160) << QSizeF(480, 640);
-        QTest::newRow("beyond the budget") << withThumbnail(hostileThumb) << QSize() << QSizeF(640, 480);
+            << withThumbnail(jpeg({160, 120}, kGreen, kRed), 6) << QSize(120, 160) << QSizeF(480, 640);
+        QTest::newRow("beyond the budget") << withThumbnail(costly) << QSize() << QSizeF(640, 480);
     }
 
     void thumbnailFirst()
@@ -335,7 +296,7 @@ private Q_SLOTS:
                 fitted << w.naturalSize();
             });
             w.File4->setCurrentRow(2);
-            QVERIFY(QTest::qWaitFor([&w] { return !w.decoding(); }, kDeadlineMs));
+            QVERIFY(settled(w));
             decoded = w.Image1->picture();
             fitted << w.naturalSize();
         });
@@ -364,32 +325,28 @@ private Q_SLOTS:
         QFETCH(QColor, atOpening);
         QFETCH(QSizeF, openedFit);
         Rig rig;
-        Gate gate;
-        Loads loads;
-        // Tall: stored wide, turned by its mark; its thumbnail too.
-        const QByteArray bytes = withThumbnail(jpeg({160, 120}, kRed), 6);
+        Held held(u"2_test.jpg"_s, hold);
         QList<std::pair<QImage, QSize>> seen;  // the viewer's picture and its size: at the opening, at the end
-        openPreview(rig, bytes, [&](frmPreviewDisk &w) {
-            w.feed().setLoader(heldLoader(gate, u"2_test.jpg"_s, hold, &loads));
+        // Tall: stored wide, turned by its mark; its thumbnail too.
+        openPreview(rig, withThumbnail(jpeg({160, 120}, kRed), 6), [&](frmPreviewDisk &w) {
+            w.feed().setLoader(held.loader());
             w.File4->setCurrentRow(2);
-            QVERIFY(QTest::qWaitFor([&] { return gate.reached(); }, kDeadlineMs));
+            QVERIFY(QTest::qWaitFor([&] { return held.reached(); }, kDeadlineMs));
             if (hold == Hold::AfterHeader)
                 QVERIFY(QTest::qWaitFor([&] { return near(w.Image1->picture(), kRed); }, kDeadlineMs));
             QTest::mouseClick(w.Image1, Qt::LeftButton);
-            gate.release();
         }, [&](frmPreview &viewer) {
             seen << std::pair(viewer.Image1->picture(), viewer.Image1->size());
-            gate.release();
+            held.release();
             QVERIFY(QTest::qWaitFor([&] { return near(viewer.Image1->picture(), kBlue); }, kDeadlineMs));
             seen << std::pair(viewer.Image1->picture(), viewer.Image1->size());
         });
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(kDeadlineMs));
         QCOMPARE(seen.size(), 2);
         QVERIFY2(near(seen[0].first, atOpening), "what the preview showed");
         QCOMPARE(seen[0].second, QSize(pf::tw(openedFit.width()), pf::tw(openedFit.height())));
         QVERIFY2(near(seen[1].first, kBlue), "the decoded picture");
         QCOMPARE(seen[1].second, QSize(pf::tw(3449.25), pf::tw(4599)));
-        QCOMPARE(loads.names().count(u"2_test.jpg"_s), 1);
+        QCOMPARE(held.loads().count(u"2_test.jpg"_s), 1);
     }
 
     // Once a picture is shown, the next one the way the choice moved (at the
@@ -410,21 +367,19 @@ private Q_SLOTS:
         QFETCH(int, first);
         QFETCH(int, second);
         Rig rig;
-        Gate unused;
-        Loads loads;
+        Held noted(QString(), Hold::Nothing);
         QString ahead;
         bool atOnce = false;
         openPreview(rig, jpeg({480, 640}, kBlue), [&](frmPreviewDisk &w) {
-            w.feed().setLoader(heldLoader(unused, u"none"_s, Hold::BeforeHeader, &loads));
+            w.feed().setLoader(noted.loader());
             for (const int row : {first, second}) {
                 w.File4->setCurrentRow(row);
-                QVERIFY(QTest::qWaitFor([&w] { return !w.decoding() && !w.feed().busy(); }, kDeadlineMs));
+                QVERIFY(settled(w));
             }
-            ahead = loads.names().value(loads.names().size() - 1);
+            ahead = noted.loads().value(noted.loads().size() - 1);
             QTest::keyClick(w.File4, ahead < w.File4->item(second)->text() ? Qt::Key_Up : Qt::Key_Down);
             atOnce = !w.decoding();
         });
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(kDeadlineMs));  // before what the loader uses goes
         QTEST(ahead, "ahead");
         QVERIFY2(atOnce, "the picture decoded ahead is shown at once");
     }
@@ -433,24 +388,23 @@ private Q_SLOTS:
     void staleNeverShown()
     {
         Rig rig;
-        Gate gate;
+        Held held(u"1_second.jpg"_s, Hold::AfterHeaderUnstoppable);
         QList<bool> stale;  // after each piece of news once the blue picture is chosen again: the grey one shown
         openPreview(rig, jpeg({640, 480}, kBlue), [&](frmPreviewDisk &w) {
             // From the last entry the one before it is decoded ahead, and held.
-            w.feed().setLoader(heldLoader(gate, u"1_second.jpg"_s, Hold::AfterHeaderUnstoppable));
+            w.feed().setLoader(held.loader());
             w.File4->setCurrentRow(2);
-            QVERIFY(QTest::qWaitFor([&] { return !w.decoding() && gate.reached(); }, kDeadlineMs));
+            QVERIFY(QTest::qWaitFor([&] { return !w.decoding() && held.reached(); }, kDeadlineMs));
             w.File4->setCurrentRow(1);
             const auto note = [&] { stale << near(w.Image1->picture(), kGrey); };
             QObject::connect(&w.feed(), &PictureFeed::headRead, &w, note);
             QObject::connect(&w.feed(), &PictureFeed::decoded, &w, note);
             QObject::connect(&w.feed(), &PictureFeed::failed, &w, note);
             w.File4->setCurrentRow(2);
-            gate.release();
-            QVERIFY(QTest::qWaitFor([&w] { return !w.decoding(); }, kDeadlineMs));
+            held.release();
+            QVERIFY(settled(w));
             stale << !near(w.Image1->picture(), kBlue);
         });
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(kDeadlineMs));
         QVERIFY(stale.size() >= 2);  // the blue picture's header and picture at least
         QCOMPARE(stale, QList<bool>(stale.size(), false));
     }
@@ -475,19 +429,22 @@ private Q_SLOTS:
     // nothing to the window that is gone, and leaves no file open.
     void closedWhileDecoding()
     {
+        const auto descriptors = [] {
+            return QDir(u"/proc/self/fd"_s).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+        };
         Rig rig;
-        Gate gate;
-        const int before = openDescriptors();
+        Held held(u"2_test.jpg"_s, Hold::AfterHeader);
+        const qsizetype before = descriptors();
         openPreview(rig, jpeg({640, 480}, kBlue), [&](frmPreviewDisk &w) {
-            w.feed().setLoader(heldLoader(gate, u"2_test.jpg"_s, Hold::AfterHeader));
+            w.feed().setLoader(held.loader());
             w.File4->setCurrentRow(2);
-            QVERIFY(QTest::qWaitFor([&] { return gate.reached(); }, kDeadlineMs));
+            QVERIFY(QTest::qWaitFor([&] { return held.reached(); }, kDeadlineMs));
         });
-        QVERIFY(gate.reached());
-        gate.release();
+        QVERIFY(held.reached());
+        held.release();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(kDeadlineMs));
         QCoreApplication::processEvents();
-        QCOMPARE(openDescriptors(), before);
+        QCOMPARE(descriptors(), before);
     }
 };
 
