@@ -1,8 +1,9 @@
 #pragma once
 // JPEG streams for the picture budget, made on the spot: ordinary pictures
-// from Qt's own writer, the same with a start-of-frame claiming another size,
-// and progressive streams of as many scans as asked for. The hostile ones
-// need not decode well; they only have to be refused before decoding.
+// from Qt's own writer, the same with a start-of-frame claiming another size
+// or with a camera's EXIF block (orientation, thumbnail, offsets that may
+// hurt), and progressive streams of as many scans as asked for. The hostile
+// ones need not decode well; they only have to be refused before decoding.
 
 #include <QByteArray>
 #include <QImage>
