@@ -1,20 +1,16 @@
 #include "platform/picture.h"
 
-#include "platform/hostnames.h"
-
+#include "platform/exif.h"
 #include "platform/jpeglayout.h"
+#include "platform/picturedecode.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstring>
+#include <optional>
 
 namespace pf {
 
@@ -32,89 +28,146 @@ QSizeF longestSideFit(float w, float h, float boxWidth, float boxHeight)
 
 namespace {
 
-struct Header {
-    QSize raw;      // as stored
-    QSize natural;  // upright
-    bool turned = false;
-    bool transformed = false;  // turned or mirrored: the reader makes a second picture
-};
+using namespace decoding;
 
 // Files up to this size are read whole before they are decoded.
 constexpr qint64 kReadWholeBytes = 64LL * 1024 * 1024;
+// Read in steps: this much at a time (how long a stop waits on a slow
+// medium), and the header looked for within the first this much.
+constexpr qint64 kChunkBytes = 16 * 1024;
+constexpr qint64 kHeadBytes = 1024 * 1024;
 
-PlatformError refused(const QString &hostPath, const QString &why)
+bool isCancelled(const LoadSteps &steps) { return steps.cancelled && steps.cancelled->load(std::memory_order_relaxed); }
+
+PlatformError cancelled(const QString &hostPath) { return refused(hostPath, QStringLiteral("Cancelled")); }
+
+// A picture's bytes in memory, read by the decoder a few kilobytes at a time.
+// Once `cancelled` turns true they read as ended: the decoder then makes the
+// rest of the picture from nothing, which takes little time.
+class CancellableBytes : public QIODevice {
+public:
+    CancellableBytes(const QByteArray &bytes, const std::atomic<bool> &cancelled)
+        : m_bytes(bytes), m_cancelled(cancelled)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    qint64 size() const override { return m_bytes.size(); }
+
+protected:
+    qint64 readData(char *out, qint64 max) override
+    {
+        if (m_cancelled.load(std::memory_order_relaxed))
+            return -1;
+        const qint64 n = std::min(max, qint64(m_bytes.size()) - pos());
+        if (n <= 0)
+            return 0;
+        std::memcpy(out, m_bytes.constData() + pos(), size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_bytes;
+    const std::atomic<bool> &m_cancelled;
+};
+
+// The header's news: the natural size, and the thumbnail when there is one
+// of the picture's own shape.
+PictureHead headOf(QByteArrayView bytes, const Header &h)
 {
-    return makeError(ErrPathFileAccess, why, hostPath);
+    PictureHead head{h.natural, QImage()};
+    const ExifFacts exif = readExif(bytes);
+    if (exif.hasThumbnail()) {
+        QImage thumbnail = upright(decodeStored(exif.thumbnail(bytes)), exif.orientation);
+        if (sameShape(thumbnail.size(), h.natural))
+            head.thumbnail = std::move(thumbnail);
+    }
+    return head;
 }
 
-// Opens a picture for reading without waiting, and only a regular file: a
-// named pipe or a device (swapped in for a picture since the folder was
-// listed, say) would wait in the opening or in the reads for ever. The type
-// is taken from the open descriptor, so nothing can change in between.
-Status openRegular(const QString &hostPath, QFile &file)
+// The head from the first bytes of a JPEG, once they hold the header of its
+// first scan (none yet: an empty optional). A picture beyond the budget by its
+// header alone is refused here, before the rest of it is read.
+Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBytes, const LoadSteps &steps,
+                                             const QString &hostPath)
 {
-    const int fd = ::open(toHostName(hostPath).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errorFromErrno(errno, hostPath);
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return errorFromErrno(err, hostPath);
+    const JpegLayout layout = readJpegLayout(soFar, PictureBudget::kMaxScans);
+    if (!layout.isJpeg || layout.scans < 1)
+        return std::optional<PictureHead>();
+    if (Status s = withinScans(layout, hostPath); !s)
+        return s.error();
+    QByteArray data = QByteArray::fromRawData(soFar.data(), soFar.size());
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
+    Result<Header> h = readHeader(reader, hostPath);
+    if (!h)
+        return std::optional<PictureHead>();  // the scan's header is cut: the whole file decides
+    if (Result<QSize> scaled = decodingSize(*h, layout, fileBytes, steps.shownSizeFor, hostPath); !scaled)
+        return scaled.error();
+    return std::optional<PictureHead>(headOf(soFar, *h));
+}
+
+// A picture read whole into memory: its markers walked, its header read and
+// its cost checked before it is decoded.
+Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, const LoadSteps &steps, bool headTold)
+{
+    const JpegLayout layout = readJpegLayout(data, PictureBudget::kMaxScans);
+    if (Status s = withinScans(layout, hostPath); !s)
+        return s.error();
+    QBuffer whole;
+    std::optional<CancellableBytes> stoppable;
+    QImageReader reader;
+    if (steps.cancelled) {
+        stoppable.emplace(data, *steps.cancelled);
+        reader.setDevice(&*stoppable);
+    } else {
+        whole.setData(data);
+        whole.open(QIODevice::ReadOnly);
+        reader.setDevice(&whole);
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return refused(hostPath, QStringLiteral("The file is not a regular file"));
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    Result<Header> h = readHeader(reader, hostPath);
+    if (!h)
+        return h.error();
+    Result<QSize> scaled = decodingSize(*h, layout, data.size(), steps.shownSizeFor, hostPath);
+    if (!scaled)
+        return scaled.error();
+    if (steps.headRead && !headTold)
+        steps.headRead(headOf(data, *h));
+    if (isCancelled(steps))
+        return cancelled(hostPath);
+    Result<QImage> image = decode(reader, *scaled, hostPath);
+    if (isCancelled(steps))
+        return cancelled(hostPath);  // what was decoded is cut short
+    if (!image)
+        return image.error();
+    return Picture{*image, h->natural};
+}
+
+// A file too large to hold in memory: its markers are walked in chunks, and
+// the decoder reads it from the file.
+Result<Picture> decodeStreamed(QFile &file, const QString &hostPath, const LoadSteps &steps)
+{
+    const JpegLayout layout = readJpegLayout(file, PictureBudget::kMaxScans);
+    if (Status s = withinScans(layout, hostPath); !s)
+        return s.error();
+    if (!file.seek(0))
         return refused(hostPath, file.errorString());
-    }
-    return {};
-}
-
-Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
-{
-    reader.setAutoTransform(true);
-    const QSize raw = reader.size();
-    if (!raw.isValid() || raw.isEmpty())
-        return refused(hostPath, QStringLiteral("Not a picture that can be shown: %1").arg(reader.errorString()));
-    if (qint64(raw.width()) * raw.height() > PictureBudget::kMaxPixels)
-        return refused(hostPath, QStringLiteral("The picture claims a size of %1 x %2 pixels, too large to show")
-                                     .arg(raw.width())
-                                     .arg(raw.height()));
-    Header h;
-    h.raw = raw;
-    h.turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    h.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
-    h.natural = h.turned ? raw.transposed() : raw;
-    return h;
-}
-
-qint64 pictureBytes(QSize size, int bytesPerPixel) { return qint64(size.width()) * size.height() * bytesPerPixel; }
-
-// The pictures the reader makes at once, as stored (`scaled` empty: full
-// size): the JPEG decoder decodes at the smallest of its eighths that covers
-// the size asked for; then the reader scales that to the size asked for, and
-// turns or mirrors the result, each into a new picture.
-qint64 decodedBytes(const Header &h, QSize scaled, const JpegLayout &layout)
-{
-    const int depth = layout.isJpeg && layout.components.size() == 1 ? 1 : 4;  // grey, else 32-bit
-    QSize decoded = h.raw;
-    if (!scaled.isEmpty() && layout.isJpeg) {
-        const double f = std::min(double(h.raw.width()) / scaled.width(), double(h.raw.height()) / scaled.height());
-        const int eighths = std::clamp(int(std::ceil(8 / f)), 1, 8);
-        decoded = QSize(int((qint64(h.raw.width()) * eighths + 7) / 8), int((qint64(h.raw.height()) * eighths + 7) / 8));
-    }
-    const qint64 first = pictureBytes(decoded, depth);
-    qint64 last = first, peak = first;
-    if (!scaled.isEmpty() && scaled != decoded) {
-        last = pictureBytes(scaled, depth);
-        peak = first + last;
-    }
-    if (h.transformed)
-        peak = std::max(peak, last * 2);
-    return peak;
+    QImageReader reader(&file);
+    Result<Header> h = readHeader(reader, hostPath);
+    if (!h)
+        return h.error();
+    Result<QSize> scaled = decodingSize(*h, layout, 0, steps.shownSizeFor, hostPath);
+    if (!scaled)
+        return scaled.error();
+    if (steps.headRead)
+        steps.headRead(PictureHead{h->natural, QImage()});
+    if (isCancelled(steps))
+        return cancelled(hostPath);
+    Result<QImage> image = decode(reader, *scaled, hostPath);
+    if (!image)
+        return image.error();
+    return Picture{*image, h->natural};
 }
 
 }  // namespace
@@ -138,73 +191,50 @@ Result<Picture> loadPicture(const QString &hostPath, QSize shownSize)
 
 Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(QSize natural)> &shownSizeFor)
 {
+    LoadSteps steps;
+    steps.shownSizeFor = shownSizeFor;
+    return loadPictureInSteps(hostPath, steps);
+}
+
+Result<Picture> loadPictureInSteps(const QString &hostPath, const LoadSteps &steps)
+{
     QFile file;
     if (Status s = openRegular(hostPath, file); !s)
         return s.error();
+    const qint64 size = file.size();
+    if (size > kReadWholeBytes)
+        return decodeStreamed(file, hostPath, steps);
     // A file of ordinary size is read whole first: the decoder then takes
-    // its data from memory in one piece, about a tenth faster than through
-    // small reads. Its markers are walked before anything is decoded.
-    QByteArray data;
-    QBuffer whole;
-    QImageReader reader;
-    JpegLayout layout;
-    if (file.size() <= kReadWholeBytes) {
-        data = file.readAll();
-        layout = readJpegLayout(data, PictureBudget::kMaxScans);
-        whole.setData(data);
-        whole.open(QIODevice::ReadOnly);
-        reader.setDevice(&whole);
-    } else {
-        layout = readJpegLayout(file, PictureBudget::kMaxScans);
-        if (!file.seek(0))
+    // its data from memory, about a tenth faster than through small reads.
+    // Read in steps, it is read a chunk at a time, and its header is looked
+    // for as the chunks come in (a diskette gives a few dozen kilobytes a
+    // second).
+    const bool inSteps = steps.headRead || steps.cancelled;
+    const qint64 chunk = inSteps ? kChunkBytes : std::max<qint64>(size, 1);
+    QByteArray data(size, Qt::Uninitialized);
+    qint64 got = 0;
+    bool headTold = false;
+    while (got < size) {
+        if (isCancelled(steps))
+            return cancelled(hostPath);
+        const qint64 n = file.read(data.data() + got, std::min(chunk, size - got));
+        if (n < 0)
             return refused(hostPath, file.errorString());
-        reader.setDevice(&file);
-    }
-    if (layout.scans > PictureBudget::kMaxScans)
-        return refused(hostPath, QStringLiteral("The picture is coded in more than %1 scans, too many to show")
-                                     .arg(PictureBudget::kMaxScans));
-    Result<Header> h = readHeader(reader, hostPath);
-    if (!h)
-        return h.error();
-    const QSize shownSize = shownSizeFor ? shownSizeFor(h->natural) : QSize();
-    QSize scaled;
-    if (shownSize.isValid() && !shownSize.isEmpty()
-        && (shownSize.width() < h->natural.width() || shownSize.height() < h->natural.height())) {
-        // The JPEG decoder makes 1/2, 1/4 or 1/8 of a picture for little
-        // more than the reading of the file, while any other size costs a
-        // larger decode and a resampling after it. Take the smallest of those
-        // steps that still covers the size shown, with the proportions kept;
-        // the picture box does the last smooth step.
-        const QSize target = h->natural.scaled(shownSize, Qt::KeepAspectRatioByExpanding);
-        QSize step = h->natural;
-        for (int d = 2; d <= 8; d *= 2) {
-            const QSize smaller(h->natural.width() / d, h->natural.height() / d);
-            if (smaller.width() < target.width() || smaller.height() < target.height() || smaller.isEmpty())
-                break;
-            step = smaller;
+        if (n == 0)
+            break;  // shorter now than when it was opened
+        got += n;
+        if (steps.headRead && !headTold && got < size && got <= kHeadBytes) {
+            Result<std::optional<PictureHead>> head = earlyHead(QByteArrayView(data.constData(), got), size, steps, hostPath);
+            if (!head)
+                return head.error();
+            if (head->has_value()) {
+                steps.headRead(**head);
+                headTold = true;
+            }
         }
-        if (step != h->natural)
-            scaled = h->turned ? step.transposed() : step;
     }
-    const qint64 cost = data.size() + jpegDecoderBytes(layout) + decodedBytes(*h, scaled, layout);
-    if (cost > PictureBudget::kMaxDecodingBytes)
-        return refused(hostPath, QStringLiteral("Decoding the picture would take %1 MB, more than the %2 MB allowed")
-                                     .arg((cost + (1 << 20) - 1) >> 20)
-                                     .arg(PictureBudget::kMaxDecodingBytes >> 20));
-    if (scaled.isValid())
-        reader.setScaledSize(scaled);
-    // The reader's own limit on a decoded picture (128 MB unless set), the
-    // same as the budget. It is one for the whole program: set once, also
-    // when pictures are decoded on two threads at a time.
-    static const bool limited = [] {
-        QImageReader::setAllocationLimit(int(PictureBudget::kMaxDecodingBytes >> 20));
-        return true;
-    }();
-    Q_UNUSED(limited);
-    QImage image = reader.read();
-    if (image.isNull())
-        return refused(hostPath, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()));
-    return Picture{std::move(image), h->natural};
+    data.truncate(got);
+    return decodeHeld(data, hostPath, steps, headTold);
 }
 
 Result<Picture> loadPicture(const FileSystem &fs, const QString &programPath, QSize shownSize)

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <atomic>
 #include <functional>
 
 namespace pf {
@@ -57,5 +58,30 @@ Result<Picture> loadPicture(const QString &hostPath, const std::function<QSize(Q
 
 // The same for a program path ("a:\PIC.JPG").
 Result<Picture> loadPicture(const FileSystem &fs, const QString &programPath, QSize shownSize = QSize());
+
+// What a picture's header tells before the picture is decoded.
+struct PictureHead {
+    QSize natural;     // the picture's own size, after the EXIF turn
+    QImage thumbnail;  // the camera's embedded thumbnail, upright, when it has the picture's shape; else null
+};
+
+// One loading in steps, for a worker thread that reports as it goes and
+// may be told to stop.
+struct LoadSteps {
+    std::function<QSize(QSize natural)> shownSizeFor;  // as for loadPicture; called on the worker
+    // Called once, on the worker, before the picture is decoded: as soon as
+    // the bytes read hold the header, within the budget. Not called for a
+    // picture refused before that.
+    std::function<void(const PictureHead &)> headRead;
+    // Looked at between reads and while decoding: once true, the work stops
+    // and the result is an error.
+    const std::atomic<bool> *cancelled = nullptr;
+};
+
+// loadPicture in steps: the file is read a few kilobytes at a time, the
+// header (and the embedded thumbnail, decoded within the same budget) is
+// reported as soon as it has been read, then the picture is decoded as
+// loadPicture decodes it.
+Result<Picture> loadPictureInSteps(const QString &hostPath, const LoadSteps &steps);
 
 }  // namespace pf

@@ -42,4 +42,14 @@ void frmPreview::Form_Load()
     setFixedSize(Image1->size());
 }
 
+void frmPreview::showPicture(const QImage &picture, QSizeF natural)
+{
+    m_picture = picture;
+    m_natural = natural;
+    const QSize before = size();
+    Form_Load();
+    if (isVisible() && size() != before)
+        pf::centreOver(this, parentWidget());
+}
+
 void frmPreview::Image1_Click() { close(); }

@@ -21,6 +21,11 @@ public:
     void Form_Load();
     void Image1_Click();
 
+    // What the disk preview shows now (its picture decoded since the viewer
+    // opened, say): shown and fitted as at the opening; an open viewer stays
+    // centred over the preview.
+    void showPicture(const QImage &picture, QSizeF natural);
+
     // The size in pixels that the viewer gives a picture of this natural
     // size (the disk preview decodes its pictures at this size).
     static QSize pictureSize(QSizeF natural);

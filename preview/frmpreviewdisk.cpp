@@ -44,6 +44,10 @@ frmPreviewDisk::frmPreviewDisk(pf::Services &services, std::function<pf::Result<
     Image1->setCursor(Qt::PointingHandCursor);
     pf::placeTw(Image1, kColumnLeft, kColumnTop, kBox, kBox);
     connect(Image1, &pf::PictureBox::clicked, this, &frmPreviewDisk::Image1_Click);
+
+    connect(&m_feed, &preview::PictureFeed::headRead, this, &frmPreviewDisk::headRead);
+    connect(&m_feed, &preview::PictureFeed::decoded, this, &frmPreviewDisk::decoded);
+    connect(&m_feed, &preview::PictureFeed::failed, this, &frmPreviewDisk::failed);
 }
 
 pf::Status frmPreviewDisk::Form_Load()
@@ -71,9 +75,9 @@ pf::Status frmPreviewDisk::Form_Load()
     }
 
     // The first picture shows while no entry is selected.
-    if (File4->count() > 0)
-        loadPicture(0);
     previewFit();
+    if (File4->count() > 0)
+        showEntry(0);
     File4->setFocus();
     return {};
 }
@@ -84,30 +88,96 @@ int frmPreviewDisk::listIndex() const
     return selected.isEmpty() ? -1 : File4->row(selected.first());
 }
 
-// Decodes the entry's picture and shows it. A picture that cannot be shown
-// leaves the previous one, its natural size and its rectangle as they were.
-bool frmPreviewDisk::loadPicture(int index)
+// The host path of an entry's picture, or nothing: a name holding '\' or
+// '/' would lead elsewhere, and cannot be shown.
+QString frmPreviewDisk::hostPathOf(int index) const
 {
     const QListWidgetItem *item = File4->item(index);
-    // A name holding '\' or '/' would lead elsewhere: it cannot be shown.
     const QString name = item ? item->data(Qt::UserRole).toString() : QString();
     if (!pf::isSingleName(name))
-        return false;
-    pf::Result<QString> host = m_svc.fs->hostPath(QStringLiteral("a:\\") + name);
-    if (!host)
-        return false;
-    // Decoded once, at the size the viewer shows it: the preview scales that
-    // down, and a click opens the viewer without reading the file again.
+        return QString();
+    return m_svc.fs->hostPath(QStringLiteral("a:\\") + name).valueOr(QString());
+}
+
+// Pictures are decoded once, at the size the viewer shows them: the preview
+// scales that down, and a click opens the viewer without reading the file
+// again.
+preview::PictureFeed::ShownSizeFor frmPreviewDisk::shownSizeFor() const
+{
     const qreal dpr = devicePixelRatioF();
-    pf::Result<pf::Picture> picture = pf::loadPicture(*host, [dpr](QSize natural) {
-        return (QSizeF(frmPreview::pictureSize(QSizeF(natural))) * dpr).toSize();
-    });
-    if (!picture)
-        return false;
-    Image1->setPicture(picture->image);
-    m_natural = QSizeF(picture->natural);
-    m_shown = index;
-    return true;
+    return [dpr](QSize natural) { return (QSizeF(frmPreview::pictureSize(QSizeF(natural))) * dpr).toSize(); };
+}
+
+// The entry's picture is read and decoded on the worker; the window goes on
+// at once. Whatever was on its way for an entry chosen before is dropped.
+void frmPreviewDisk::showEntry(int index)
+{
+    if (index == m_wanted && index == m_last.index)
+        return;  // shown already: the picture decoded ahead stays
+    m_step = index < m_wanted ? -1 : 1;
+    m_wanted = index;
+    const QString host = hostPathOf(index);
+    if (host.isEmpty()) {
+        m_feed.clear();
+        failed(index);
+        return;
+    }
+    m_decoding = true;
+    m_feed.want(index, host, shownSizeFor());
+}
+
+// The header has come: the fit follows the picture's natural size at once,
+// with the camera's thumbnail in it when there is one, else empty until the
+// picture is decoded.
+void frmPreviewDisk::headRead(int index, QSize natural, const QImage &thumbnail)
+{
+    if (index != m_wanted)
+        return;
+    display(thumbnail, QSizeF(natural));
+}
+
+void frmPreviewDisk::decoded(int index, const QImage &picture, QSize natural)
+{
+    if (index != m_wanted)
+        return;
+    m_last = Shown{picture, QSizeF(natural), index};
+    m_decoding = false;
+    display(picture, QSizeF(natural));
+    decodeNext(index);
+}
+
+// A picture that cannot be shown leaves the last one decoded, its natural
+// size and its rectangle as they were, without a word.
+void frmPreviewDisk::failed(int index)
+{
+    if (index != m_wanted)
+        return;
+    m_decoding = false;
+    display(m_last.picture, m_last.natural);
+    decodeNext(index);
+}
+
+void frmPreviewDisk::display(const QImage &picture, QSizeF natural)
+{
+    if (picture.cacheKey() != Image1->picture().cacheKey())
+        Image1->setPicture(picture);
+    m_natural = natural;
+    previewFit();
+    if (m_viewer)
+        m_viewer->showPicture(picture, natural);
+}
+
+// Ahead of the user: the entry after this one, the way the choice moved;
+// at either end of the list, the only way left.
+void frmPreviewDisk::decodeNext(int index)
+{
+    int next = index + m_step;
+    if (next < 0 || next >= File4->count())
+        next = index - m_step;
+    if (next < 0 || next >= File4->count())
+        return;
+    if (const QString host = hostPathOf(next); !host.isEmpty())
+        m_feed.decodeAhead(next, host, shownSizeFor());
 }
 
 // Sizes Image1 by the longest-side fit into the square. A wide picture sits
@@ -131,32 +201,40 @@ void frmPreviewDisk::previewFit()
 void frmPreviewDisk::File4_Click()
 {
     const int index = listIndex();
-    if (index < 0)
-        return;
-    loadPicture(index);
-    previewFit();
+    if (index >= 0)
+        showEntry(index);
 }
 
 void frmPreviewDisk::File4_DblClick()
 {
-    // The first click of the two has already shown the entry's picture.
+    // The first click of the two has already asked for the entry's picture.
     const int index = listIndex();
-    if (index >= 0 && index != m_shown) {
-        loadPicture(index);
-        previewFit();
-    }
+    if (index >= 0 && index != m_wanted)
+        showEntry(index);
     Image1_Click();
 }
 
+// The viewer opens at once with what the preview shows (the decoded
+// picture, else its thumbnail), and follows the preview while it is open.
 void frmPreviewDisk::Image1_Click()
 {
     frmPreview viewer(Image1->picture(), m_natural, this);
     viewer.Form_Load();
+    m_viewer = &viewer;
     m_svc.prompt->showModal(viewer);
+    m_viewer = nullptr;
     // The keys go to the list again, also where no window manager hands the
     // activation back.
     if (isVisible())
         activateWindow();
+}
+
+// Closed: nothing more is read or decoded for it.
+void frmPreviewDisk::hideEvent(QHideEvent *event)
+{
+    m_feed.clear();
+    m_decoding = false;
+    QDialog::hideEvent(event);
 }
 
 bool frmPreviewDisk::eventFilter(QObject *watched, QEvent *event)

@@ -5,11 +5,14 @@
 #include "platform/picturebox_ui.h"
 #include "platform/result.h"
 #include "platform/services.h"
+#include "preview/picturefeed.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QSizeF>
+
+class frmPreview;
 
 class frmPreviewDisk : public QDialog {
     Q_OBJECT
@@ -34,6 +37,11 @@ public:
     // The natural size of the picture shown, 2292 x 1452 while none has
     // loaded. Only its ratio is used.
     QSizeF naturalSize() const { return m_natural; }
+    // The picture of the entry chosen last is still on its way (its header,
+    // or its thumbnail, may be shown meanwhile).
+    bool decoding() const { return m_decoding; }
+    // The worker that reads and decodes the pictures.
+    preview::PictureFeed &feed() { return m_feed; }
 
     QListWidget *File4;      // the diskette's *.jpg files
     QLabel *Label15;         // "Click image to enlarge..."
@@ -41,9 +49,24 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
-    bool loadPicture(int index);
+    // A picture decoded whole, its natural size and its entry.
+    struct Shown {
+        QImage picture;
+        QSizeF natural{2292, 1452};
+        int index = -1;
+    };
+
+    void showEntry(int index);
+    QString hostPathOf(int index) const;
+    preview::PictureFeed::ShownSizeFor shownSizeFor() const;
+    void headRead(int index, QSize natural, const QImage &thumbnail);
+    void decoded(int index, const QImage &picture, QSize natural);
+    void failed(int index);
+    void display(const QImage &picture, QSizeF natural);
+    void decodeNext(int index);
     void previewFit();
 
     pf::Services &m_svc;
@@ -51,5 +74,10 @@ private:
     // The natural size is kept as a value rather than read back from a
     // hidden picture box that holds the picture a second time.
     QSizeF m_natural{2292, 1452};
-    int m_shown = -1;  // the entry whose picture Image1 shows
+    Shown m_last;           // the last picture decoded whole: what a failure goes back to
+    int m_wanted = -1;      // the entry chosen last
+    int m_step = 1;         // the way the choice moved last: the next entry is decoded ahead that way
+    bool m_decoding = false;
+    frmPreview *m_viewer = nullptr;  // while the viewer is open: it follows what Image1 shows
+    preview::PictureFeed m_feed;     // last: stopped before anything else goes
 };

@@ -53,13 +53,22 @@ QList<std::pair<QString, QByteArray>> hostileFiles()
             {u"3_scans.jpg"_s, hostile::progressiveScans(baseline(), {64, 48}, 1200)}};
 }
 
-// Shows each Preview Disk window to a script, then closes it.
+// Preview Disk decodes on a worker: its picture has come, or been refused,
+// within the deadline.
+bool settled(const frmPreviewDisk &w)
+{
+    return QTest::qWaitFor([&w] { return !w.decoding(); }, 10 * kDeadlineMs);
+}
+
+// Shows each Preview Disk window to a script, once its first picture has
+// come, then closes it.
 void onPreview(Rig &rig, std::function<void(frmPreviewDisk &)> script)
 {
     rig.prompt.onModal = [script](QDialog &dialog) {
         if (auto *preview = qobject_cast<frmPreviewDisk *>(&dialog)) {
             preview->show();
-            script(*preview);
+            if (settled(*preview))
+                script(*preview);
         }
         dialog.close();
     };
@@ -173,7 +182,7 @@ private Q_SLOTS:
                 const auto good = shown(w);
                 for (int row = 1; row < w.File4->count(); ++row) {
                     w.File4->setCurrentRow(row);
-                    kept << (shown(w) == good);
+                    kept << (settled(w) && shown(w) == good);
                 }
             });
             QTest::keyClick(rig.window.get(), Qt::Key_F2);
@@ -221,18 +230,21 @@ private Q_SLOTS:
             Rig rig;
             writeFile(rig.a() + u"/1.jpg"_s, hostile::jpeg(hostile::detailed(64, 48)));
             writeFile(rig.a() + u"/2.jpg"_s, hostile::jpeg(hostile::detailed(48, 64)));
+            writeFile(rig.a() + u"/3.jpg"_s, hostile::jpeg(hostile::detailed(48, 64)));
             rig.openMain();
             bool kept = false, letGo = true;
             onPreview(rig, [&](frmPreviewDisk &w) {
-                const QString pipe = rig.a() + u"/2.jpg"_s;
+                // The last picture: the second is decoded ahead as soon as the first is shown.
+                const QString pipe = rig.a() + u"/3.jpg"_s;
                 QVERIFY(QFile::remove(pipe));
                 QVERIFY(makeFifo(pipe));
                 const auto before = shown(w);
                 PipeGuard watch(pipe, kDeadlineMs);
-                w.File4->setCurrentRow(1);
+                w.File4->setCurrentRow(2);
+                const bool came = settled(w);
                 watch.done();
                 letGo = watch.letGo();
-                kept = shown(w) == before;
+                kept = came && shown(w) == before;
             });
             QTest::keyClick(rig.window.get(), Qt::Key_F2);
             QVERIFY2(!letGo, "waited on the pipe");

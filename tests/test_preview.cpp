@@ -14,6 +14,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Pictures are decoded on a worker: a test waits for one this long at most.
+constexpr int kDeadlineMs = 10000;
+
 const QColor kRed(220, 30, 30), kGreen(30, 200, 60), kBlue(30, 60, 220), kYellow(230, 220, 40), kGrey(128, 128, 128);
 const QRectF kWideFit(2280, 360, 2172, 1629), kEmptyFit(2280, 360, 2172, 1375.98), kTallFit(2551.5, 360, 1629, 2172);
 
@@ -60,6 +63,12 @@ bool inTwips(const QRect &px, const QRectF &tw)
            && qAbs(px.width() - tw.width() / 15) <= 1 && qAbs(px.height() - tw.height() / 15) <= 1;
 }
 
+// The picture of the entry chosen last has arrived (or failed) within the deadline.
+bool settled(const frmPreviewDisk &w)
+{
+    return QTest::qWaitFor([&w] { return !w.decoding(); }, kDeadlineMs);
+}
+
 bool isEmptyPreview(const frmPreviewDisk &w)
 {
     return w.Image1->picture().isNull() && w.naturalSize() == QSizeF(2292, 1452)
@@ -82,6 +91,7 @@ struct Session {
             } else if (auto *preview = qobject_cast<frmPreviewDisk *>(&dialog)) {
                 preview->show();
                 QVERIFY(QTest::qWaitForWindowExposed(preview));
+                QVERIFY2(settled(*preview), "the first picture never came");
                 if (script)
                     script(*preview);
             }
@@ -156,6 +166,7 @@ private Q_SLOTS:
             for (int i = 0; i < visits.size(); ++i) {
                 const auto [row, key] = visits[i];
                 key ? QTest::keyClick(w.File4, Qt::Key(key)) : clickEntry(w.File4, row);
+                QVERIFY(settled(w));
                 QVERIFY(w.listIndex() == row && w.File4->item(row)->text() == pics[row].name);  // sorted, any case
                 QCOMPARE(w.naturalSize(), QSizeF(pics[row].size));
                 const QRect at = w.Image1->geometry();
@@ -170,6 +181,7 @@ private Q_SLOTS:
             // Double-click as the window system delivers it: a click (no viewer), a double-click press, a release.
             const QPoint at = w.File4->visualItemRect(w.File4->item(0)).center();
             QTest::mouseClick(w.File4->viewport(), Qt::LeftButton, {}, at);
+            QVERIFY(settled(w));
             QCOMPARE(session.viewers.size(), visits.size());
             QTest::mouseDClick(w.File4->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseRelease(w.File4->viewport(), Qt::LeftButton, {}, at);
@@ -240,6 +252,7 @@ private Q_SLOTS:
                 const Kind &k = kinds[row];
                 const auto before = shown();
                 clickEntry(w.File4, row);
+                QVERIFY2(settled(w), k.name);
                 QCOMPARE(w.listIndex(), row);
                 if (k.natural.isEmpty())
                     QVERIFY2(shown() == before, k.name);

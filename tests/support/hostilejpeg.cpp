@@ -34,6 +34,22 @@ bool isFrame(uchar code) { return code == 0xC0 || code == 0xC1 || code == 0xC2; 
 
 QByteArray be16(int v) { return QByteArray(1, char(v >> 8)) + char(v & 0xFF); }
 
+// TIFF numbers in the block's own byte order.
+struct TiffWriter {
+    bool big;
+    QByteArray u16(quint32 v) const
+    {
+        const QByteArray b(1, char(v >> 8));
+        return big ? b + char(v & 0xFF) : QByteArray(1, char(v & 0xFF)) + b;
+    }
+    QByteArray u32(quint32 v) const { return big ? u16(v >> 16) + u16(v & 0xFFFF) : u16(v & 0xFFFF) + u16(v >> 16); }
+    // One directory entry holding a single value.
+    QByteArray entry(int tag, int type, quint32 value) const
+    {
+        return u16(tag) + u16(type) + u32(1) + (type == 3 ? u16(value) + u16(0) : u32(value));
+    }
+};
+
 }  // namespace
 
 QImage detailed(int width, int height, bool grey)
@@ -95,6 +111,27 @@ QByteArray progressiveScans(const QByteArray &baseline, QSize claimed, int scans
     for (int i = 0; i < scans; ++i)
         out += scan + data;
     return out + QByteArray("\xFF\xD9", 2);
+}
+
+QByteArray withExif(const QByteArray &jpeg, const Exif &exif)
+{
+    const TiffWriter w{exif.bigEndian};
+    const bool turned = exif.orientation != 0, thumb = !exif.thumbnail.isEmpty();
+    const quint32 first = 8, second = first + 2 + (turned ? 12 : 0) + 4;
+    const quint32 at = second + 2 + 2 * 12 + 4;
+    QByteArray tiff = QByteArray(exif.bigEndian ? "MM" : "II") + w.u16(42) + w.u32(first);
+    tiff += w.u16(turned ? 1 : 0);
+    if (turned)
+        tiff += w.entry(0x0112, 3, quint32(exif.orientation));
+    tiff += w.u32(exif.nextDirectory >= 0 ? quint32(exif.nextDirectory) : thumb ? second : 0);
+    if (thumb) {
+        tiff += w.u16(2);
+        tiff += w.entry(0x0201, 4, exif.thumbnailAt >= 0 ? quint32(exif.thumbnailAt) : at);
+        tiff += w.entry(0x0202, 4, exif.thumbnailLength >= 0 ? quint32(exif.thumbnailLength) : quint32(exif.thumbnail.size()));
+        tiff += w.u32(0) + exif.thumbnail;
+    }
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    return jpeg.left(2) + QByteArray("\xFF\xE1", 2) + be16(int(payload.size()) + 2) + payload + jpeg.mid(2);
 }
 
 long peakResidentKb()

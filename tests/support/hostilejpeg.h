@@ -1,8 +1,9 @@
 #pragma once
 // JPEG streams for the picture budget, made on the spot: ordinary pictures
-// from Qt's own writer, the same with a start-of-frame claiming another size,
-// and progressive streams of as many scans as asked for. The hostile ones
-// need not decode well; they only have to be refused before decoding.
+// from Qt's own writer, the same with a start-of-frame claiming another size
+// or with a camera's EXIF block (orientation, thumbnail, offsets that may
+// hurt), and progressive streams of as many scans as asked for. The hostile
+// ones need not decode well; they only have to be refused before decoding.
 
 #include <QByteArray>
 #include <QImage>
@@ -25,6 +26,19 @@ QByteArray withFrameSize(QByteArray jpeg, QSize claimed);
 // then the end marker. `data` is what follows each scan's header.
 QByteArray progressiveScans(const QByteArray &baseline, QSize claimed, int scans,
                             const QByteArray &data = QByteArray("\x12\x34\x56\x78\x9a\xbc", 6));
+
+// The EXIF block a camera writes after the start marker: the first
+// directory with the orientation mark, the second pointing at an embedded
+// thumbnail (a JPEG) that follows it. The offsets may be set to hurt.
+struct Exif {
+    int orientation = 0;    // 0: no mark
+    QByteArray thumbnail;   // empty: no second directory
+    bool bigEndian = false;  // "MM", else "II"
+    qint64 thumbnailAt = -1;      // as written, from the TIFF header; -1: where it is
+    qint64 thumbnailLength = -1;  // as written; -1: its length
+    qint64 nextDirectory = -1;    // the second directory's place as the first gives it; -1: where it is
+};
+QByteArray withExif(const QByteArray &jpeg, const Exif &exif);
 
 // Peak resident memory of this process, in kB (VmHWM), or -1; and a fresh
 // start for it at what is resident now, where the system allows.

@@ -63,6 +63,11 @@ public:
             clash->CancelButton->click();
         } else if (auto *preview = qobject_cast<frmPreviewDisk *>(&dialog)) {
             preview->File4->setCurrentRow(qMin(2, preview->File4->count() - 1));
+            // Its picture is decoded on a worker.
+            QElapsedTimer t;
+            t.start();
+            while (preview->decoding() && t.elapsed() < 10000)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
             settle(500);
             ok = save(preview, folder, QStringLiteral("preview-disk.png")) && ok;
         }

@@ -1,0 +1,171 @@
+#include "platform/picturedecode.h"
+
+#include "platform/hostnames.h"
+
+#include <QBuffer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pf::decoding {
+
+namespace {
+
+qint64 pictureBytes(QSize size, int bytesPerPixel) { return qint64(size.width()) * size.height() * bytesPerPixel; }
+
+// The pictures the reader makes at once, as stored (`scaled` empty: full
+// size): the JPEG decoder decodes at the smallest of its eighths that covers
+// the size asked for; then the reader scales that to the size asked for, and
+// turns or mirrors the result, each into a new picture.
+qint64 decodedBytes(const Header &h, QSize scaled, const JpegLayout &layout)
+{
+    const int depth = layout.isJpeg && layout.components.size() == 1 ? 1 : 4;  // grey, else 32-bit
+    QSize decoded = h.raw;
+    if (!scaled.isEmpty() && layout.isJpeg) {
+        const double f = std::min(double(h.raw.width()) / scaled.width(), double(h.raw.height()) / scaled.height());
+        const int eighths = std::clamp(int(std::ceil(8 / f)), 1, 8);
+        decoded = QSize(int((qint64(h.raw.width()) * eighths + 7) / 8), int((qint64(h.raw.height()) * eighths + 7) / 8));
+    }
+    const qint64 first = pictureBytes(decoded, depth);
+    qint64 last = first, peak = first;
+    if (!scaled.isEmpty() && scaled != decoded) {
+        last = pictureBytes(scaled, depth);
+        peak = first + last;
+    }
+    if (h.transformed)
+        peak = std::max(peak, last * 2);
+    return peak;
+}
+
+}  // namespace
+
+PlatformError refused(const QString &hostPath, const QString &why)
+{
+    return makeError(ErrPathFileAccess, why, hostPath);
+}
+
+// A named pipe or a device (swapped in for a picture since the folder was
+// listed, say) would wait in the opening or in the reads for ever. The type
+// is taken from the open descriptor, so nothing can change in between.
+Status openRegular(const QString &hostPath, QFile &file)
+{
+    const int fd = ::open(toHostName(hostPath).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errorFromErrno(errno, hostPath);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return errorFromErrno(err, hostPath);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refused(hostPath, QStringLiteral("The file is not a regular file"));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return refused(hostPath, file.errorString());
+    }
+    return {};
+}
+
+Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
+{
+    reader.setAutoTransform(true);
+    const QSize raw = reader.size();
+    if (!raw.isValid() || raw.isEmpty())
+        return refused(hostPath, QStringLiteral("Not a picture that can be shown: %1").arg(reader.errorString()));
+    if (qint64(raw.width()) * raw.height() > PictureBudget::kMaxPixels)
+        return refused(hostPath, QStringLiteral("The picture claims a size of %1 x %2 pixels, too large to show")
+                                     .arg(raw.width())
+                                     .arg(raw.height()));
+    Header h;
+    h.raw = raw;
+    h.turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    h.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
+    h.natural = h.turned ? raw.transposed() : raw;
+    return h;
+}
+
+Status withinScans(const JpegLayout &layout, const QString &hostPath)
+{
+    if (layout.scans > PictureBudget::kMaxScans)
+        return refused(hostPath, QStringLiteral("The picture is coded in more than %1 scans, too many to show")
+                                     .arg(PictureBudget::kMaxScans));
+    return {};
+}
+
+Result<QSize> decodingSize(const Header &h, const JpegLayout &layout, qint64 held,
+                           const std::function<QSize(QSize natural)> &shownSizeFor, const QString &hostPath)
+{
+    const QSize shownSize = shownSizeFor ? shownSizeFor(h.natural) : QSize();
+    QSize scaled;
+    if (shownSize.isValid() && !shownSize.isEmpty()
+        && (shownSize.width() < h.natural.width() || shownSize.height() < h.natural.height())) {
+        // The JPEG decoder makes 1/2, 1/4 or 1/8 of a picture for little
+        // more than the reading of the file, while any other size costs a
+        // larger decode and a resampling after it. Take the smallest of those
+        // steps that still covers the size shown, with the proportions kept;
+        // the picture box does the last smooth step.
+        const QSize target = h.natural.scaled(shownSize, Qt::KeepAspectRatioByExpanding);
+        QSize step = h.natural;
+        for (int d = 2; d <= 8; d *= 2) {
+            const QSize smaller(h.natural.width() / d, h.natural.height() / d);
+            if (smaller.width() < target.width() || smaller.height() < target.height() || smaller.isEmpty())
+                break;
+            step = smaller;
+        }
+        if (step != h.natural)
+            scaled = h.turned ? step.transposed() : step;
+    }
+    const qint64 cost = held + jpegDecoderBytes(layout) + decodedBytes(h, scaled, layout);
+    if (cost > PictureBudget::kMaxDecodingBytes)
+        return refused(hostPath, QStringLiteral("Decoding the picture would take %1 MB, more than the %2 MB allowed")
+                                     .arg((cost + (1 << 20) - 1) >> 20)
+                                     .arg(PictureBudget::kMaxDecodingBytes >> 20));
+    return scaled;
+}
+
+Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPath)
+{
+    if (scaled.isValid())
+        reader.setScaledSize(scaled);
+    // The reader's own limit on a decoded picture (128 MB unless set), the
+    // same as the budget. It is one for the whole program: set once, also
+    // when pictures are decoded on several threads at a time.
+    static const bool limited = [] {
+        QImageReader::setAllocationLimit(int(PictureBudget::kMaxDecodingBytes >> 20));
+        return true;
+    }();
+    Q_UNUSED(limited);
+    QImage image = reader.read();
+    if (image.isNull())
+        return refused(hostPath, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()));
+    return image;
+}
+
+QImage decodeStored(QByteArrayView bytes)
+{
+    QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device, "jpeg");
+    const JpegLayout layout = readJpegLayout(bytes, PictureBudget::kMaxScans);
+    const QString none;
+    Result<Header> h = readHeader(reader, none);
+    if (!withinScans(layout, none) || !h)
+        return QImage();
+    Result<QSize> scaled = decodingSize(*h, layout, bytes.size(), {}, none);
+    if (!scaled)
+        return QImage();
+    // A thumbnail is turned by its picture's mark, not by anything inside it.
+    reader.setAutoTransform(false);
+    return decode(reader, *scaled, none).valueOr(QImage());
+}
+
+}  // namespace pf::decoding
