@@ -23,10 +23,10 @@ public:
     frmPreviewDisk(pf::Services &services, std::function<pf::Result<QString>()> refreshLists, QWidget *owner);
 
     // The opening: the main window's icon and lists, File4 read from the
-    // folder the lists show, the first entry's picture shown with no entry
-    // selected. Fails only when drive A: fails while the lists are read (the
-    // diskette was taken out since the probe); a picture that cannot be
-    // shown is passed over without a word.
+    // folder the lists show, the first entry's picture asked of the worker
+    // (shown when it comes) with no entry selected. Fails only when drive A:
+    // fails while the lists are read (the diskette was taken out since the
+    // probe); a picture that cannot be shown is passed over without a word.
     pf::Status Form_Load();
 
     void File4_Click();     // the selection changed, by mouse or keys
@@ -34,13 +34,14 @@ public:
     void Image1_Click();    // opens the viewer
 
     int listIndex() const;  // the selected entry of File4, -1 for none
-    // The natural size of the picture shown, 2292 x 1452 while none has
-    // loaded. Only its ratio is used.
+    // The natural size of the picture shown (from its header as soon as that
+    // is read), 2292 x 1452 while none has loaded. Only its ratio is used.
     QSizeF naturalSize() const { return m_natural; }
     // The picture of the entry chosen last is still on its way (its header,
     // or its thumbnail, may be shown meanwhile).
     bool decoding() const { return m_decoding; }
-    // The worker that reads and decodes the pictures.
+    // The worker that reads and decodes the pictures (tests hand it a loader
+    // that holds a decode back).
     preview::PictureFeed &feed() { return m_feed; }
 
     QListWidget *File4;      // the diskette's *.jpg files
