@@ -71,10 +71,12 @@ void Drives::makeNotReady(QChar letter)
     m_map.setDrive(letter, m_dir.path() + QStringLiteral("/missing_") + letter.toUpper());
 }
 
-void clearSettings()
+void clearSettings(bool showSplash)
 {
     QSettings s;
     s.clear();
+    if (!showSplash)
+        s.setValue(settings::kSection + QLatin1Char('/') + settings::kSplashScreen, QStringLiteral("False"));
     s.sync();
 }
 
@@ -93,18 +95,17 @@ void storeSetting(const QString &key, const QString &value)
 
 static void setModified(const QString &path, const QDateTime &modified)
 {
-    if (!modified.isValid())
-        return;
     struct utimbuf t;
     t.actime = t.modtime = modified.toSecsSinceEpoch();
-    QVERIFY2(::utime(QFile::encodeName(path).constData(), &t) == 0, qPrintable(path));
+    if (modified.isValid() && ::utime(QFile::encodeName(path).constData(), &t) != 0)
+        qFatal("cannot set the date of %s", qPrintable(path));
 }
 
 void writeFile(const QString &path, const QByteArray &content, const QDateTime &modified)
 {
     QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    f.write(content);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size() || !f.flush())
+        qFatal("cannot write %s", qPrintable(path));
     f.close();
     setModified(path, modified);
 }
@@ -124,15 +125,53 @@ void makeJpeg(const QString &path, int width, int height, const QDateTime &modif
     for (int y = 0; y < height; y += 7)
         for (int x = 0; x < width; x += 5)
             img.setPixel(x, y, qRgb((x * 3) & 255, (y * 5) & 255, (x + y) & 255));
-    QVERIFY2(img.save(path, "JPEG", 85), qPrintable(path));
+    if (!img.save(path, "JPEG", 85))
+        qFatal("cannot write %s", qPrintable(path));
     setModified(path, modified);
+}
+
+void makeFifo(const QString &path)
+{
+    if (::mkfifo(QFile::encodeName(path).constData(), 0644) != 0)
+        qFatal("cannot make the named pipe %s", qPrintable(path));
 }
 
 QStringList entries(const QString &folder)
 {
-    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                               QDir::Name);
-    return names;
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList listing(const QString &folder)
+{
+    QStringList out;
+    for (const QString &name : entries(folder))
+        out << name + QLatin1Char('=') + QString::fromUtf8(readFile(folder + QLatin1Char('/') + name));
+    return out;
+}
+
+pf::Status HookedFs::copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
+                              const pf::CopyProgress &progress)
+{
+    if (pf::Status s = beforeCopy ? beforeCopy(source, destination) : pf::Status(); !s)
+        return s;
+    pf::CopyProgress watched = progress;
+    if (duringCopy)
+        watched = [&](qint64 done, qint64 total) {
+            duringCopy(source);
+            if (progress)
+                progress(done, total);
+        };
+    pf::Status s = pf::FileSystem::copyFile(source, destination, mode, watched);
+    if (s && afterCopy)
+        afterCopy(source, destination);
+    return s;
+}
+
+pf::Status HookedFs::deleteFile(const QString &path, const pf::FileId *expected)
+{
+    if (pf::Status s = beforeDelete ? beforeDelete(path) : pf::Status(); !s)
+        return s;
+    return pf::FileSystem::deleteFile(path, expected);
 }
 
 PipeGuard::PipeGuard(const QString &pipe, int deadlineMs) : m_pipe(QFile::encodeName(pipe))
@@ -161,8 +200,6 @@ void PipeGuard::done()
     if (m_thread.joinable())
         m_thread.join();
 }
-
-bool makeFifo(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
 
 int runCoreTests(QObject *test, int argc, char **argv)
 {
