@@ -247,10 +247,8 @@ private Q_SLOTS:
             QWidget *window = visibleTopLevel("frmPleaseWait");
             if (window && wait.isEmpty()) {
                 child<QTimer>(window, "Timer1")->setInterval(20);  // a dot each 20 ms instead of each second
-                const QPoint off = window->frameGeometry().center() - d.w->frameGeometry().center();
                 wait << window->windowTitle() << QString("%1x%2").arg(window->width()).arg(window->height())
-                     << (qMax(qAbs(off.x()), qAbs(off.y())) <= 2 ? "centred" : QString("off by %1").arg(off.x()))
-                     << (window->isModal() ? "modal" : "modeless");
+                     << placement(*window, d.w->frameGeometry(), 4) << (window->isModal() ? "modal" : "modeless");
             }
             QThread::msleep(60);
             wait << (window ? child<QLabel>(window, "Label1")->text() : "no wait window");

@@ -3,8 +3,6 @@
 #include "settings/store.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QSettings>
 
@@ -51,24 +49,44 @@ QStringList ScriptedPrompt::texts() const
 
 Drives::Drives()
 {
-    m_map.removeDrive(QLatin1Char('A'));
-    m_map.removeDrive(QLatin1Char('C'));
-    root(QLatin1Char('A'));
-    root(QLatin1Char('C'));
+    m_map.removeDrive('A');
+    m_map.removeDrive('C');
+    root('A');
+    root('C');
 }
 
 QString Drives::root(QChar letter)
 {
-    const QString folder = m_dir.path() + QStringLiteral("/drive_") + letter.toUpper();
+    const QString folder = m_dir.path() + "/drive_" + letter.toUpper();
     QDir().mkpath(folder);
     if (!m_map.hasDrive(letter))
         m_map.setDrive(letter, folder);
     return m_map.hostRoot(letter);
 }
 
-void Drives::makeNotReady(QChar letter)
+pf::Status HookedFs::copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
+                              const pf::CopyProgress &progress)
 {
-    m_map.setDrive(letter, m_dir.path() + QStringLiteral("/missing_") + letter.toUpper());
+    if (pf::Status s = beforeCopy ? beforeCopy(source, destination) : pf::Status(); !s)
+        return s;
+    pf::CopyProgress watched = progress;
+    if (duringCopy)
+        watched = [&](qint64 done, qint64 total) {
+            duringCopy(source);
+            if (progress)
+                progress(done, total);
+        };
+    pf::Status s = pf::FileSystem::copyFile(source, destination, mode, watched);
+    if (s && afterCopy)
+        afterCopy(source, destination);
+    return s;
+}
+
+pf::Status HookedFs::deleteFile(const QString &path, const pf::FileId *expected)
+{
+    if (pf::Status s = beforeDelete ? beforeDelete(path) : pf::Status(); !s)
+        return s;
+    return pf::FileSystem::deleteFile(path, expected);
 }
 
 void clearSettings(bool showSplash)
@@ -76,22 +94,12 @@ void clearSettings(bool showSplash)
     QSettings s;
     s.clear();
     if (!showSplash)
-        s.setValue(settings::kSection + QLatin1Char('/') + settings::kSplashScreen, QStringLiteral("False"));
-    s.sync();
+        s.setValue(settings::kSection + '/' + settings::kSplashScreen, "False");
 }
 
-QString storedSetting(const QString &key)
-{
-    QSettings s;
-    return s.value(settings::kSection + QLatin1Char('/') + key).toString();
-}
+QString storedSetting(const QString &key) { return QSettings().value(settings::kSection + '/' + key).toString(); }
 
-void storeSetting(const QString &key, const QString &value)
-{
-    QSettings s;
-    s.setValue(settings::kSection + QLatin1Char('/') + key, value);
-    s.sync();
-}
+void storeSetting(const QString &key, const QString &value) { QSettings().setValue(settings::kSection + '/' + key, value); }
 
 static void setModified(const QString &path, const QDateTime &modified)
 {
@@ -113,9 +121,7 @@ void writeFile(const QString &path, const QByteArray &content, const QDateTime &
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 void makeJpeg(const QString &path, int width, int height, const QDateTime &modified, QColor colour)
@@ -145,33 +151,8 @@ QStringList listing(const QString &folder)
 {
     QStringList out;
     for (const QString &name : entries(folder))
-        out << name + QLatin1Char('=') + QString::fromUtf8(readFile(folder + QLatin1Char('/') + name));
+        out << name + '=' + QString::fromUtf8(readFile(folder + '/' + name));
     return out;
-}
-
-pf::Status HookedFs::copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
-                              const pf::CopyProgress &progress)
-{
-    if (pf::Status s = beforeCopy ? beforeCopy(source, destination) : pf::Status(); !s)
-        return s;
-    pf::CopyProgress watched = progress;
-    if (duringCopy)
-        watched = [&](qint64 done, qint64 total) {
-            duringCopy(source);
-            if (progress)
-                progress(done, total);
-        };
-    pf::Status s = pf::FileSystem::copyFile(source, destination, mode, watched);
-    if (s && afterCopy)
-        afterCopy(source, destination);
-    return s;
-}
-
-pf::Status HookedFs::deleteFile(const QString &path, const pf::FileId *expected)
-{
-    if (pf::Status s = beforeDelete ? beforeDelete(path) : pf::Status(); !s)
-        return s;
-    return pf::FileSystem::deleteFile(path, expected);
 }
 
 PipeGuard::PipeGuard(const QString &pipe, int deadlineMs) : m_pipe(QFile::encodeName(pipe))
@@ -192,8 +173,6 @@ PipeGuard::PipeGuard(const QString &pipe, int deadlineMs) : m_pipe(QFile::encode
     });
 }
 
-PipeGuard::~PipeGuard() { done(); }
-
 void PipeGuard::done()
 {
     m_done = true;
@@ -208,8 +187,8 @@ int runCoreTests(QObject *test, int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     qputenv("HOME", QFile::encodeName(config.path()));
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Pixferry"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pixferry"));
+    QCoreApplication::setOrganizationName("Pixferry");
+    QCoreApplication::setApplicationName("Pixferry");
     return QTest::qExec(test, argc, argv);
 }
 

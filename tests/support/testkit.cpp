@@ -31,6 +31,12 @@ frmMain &Rig::openMain(bool runLoad)
     return *window;
 }
 
+QString placement(const QWidget &window, const QRect &area, int slack)
+{
+    const QPoint off = window.frameGeometry().center() - area.center();
+    return off.manhattanLength() <= slack ? QString("centred") : QString("off by %1, %2").arg(off.x()).arg(off.y());
+}
+
 QWidget *visibleTopLevel(const QString &objectName)
 {
     for (QWidget *top : QApplication::topLevelWidgets())

@@ -43,6 +43,10 @@ T *child(QObject *parent, const QString &name)
     return w;
 }
 
+// "centred" when the middle of the window's frame lies within `slack` pixels
+// (across and down together) of the middle of `area`; else how far off.
+QString placement(const QWidget &window, const QRect &area, int slack);
+
 // The visible top-level window of that name, or none.
 QWidget *visibleTopLevel(const QString &objectName);
 
