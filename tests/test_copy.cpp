@@ -204,7 +204,8 @@ private Q_SLOTS:
                 writeFile(d.fs->hostPath(dst).valueOr(QString()), "changed!");
         };
         d.fs->beforeDelete = [&](const QString &path) {
-            return fault == "delete fails" && path.endsWith("MPG") ? pf::Status(pf::errorFromErrno(EACCES, path)) : pf::Status();
+            const bool fails = fault == "delete fails" && path.endsWith("MPG");
+            return fails ? pf::Status(pf::errorFromErrno(EACCES, path)) : pf::Status();
         };
         QFETCH(QList<pf::MsgAnswer>, answers);
         QTEST(d.copyDisk(answers), "titles");
@@ -220,7 +221,10 @@ private Q_SLOTS:
         QCOMPARE(::write(fd, "latin", 5), ssize_t(5));
         ::close(fd);
         QString shown;
-        d.fs->beforeCopy = [&](const QString &, const QString &) { return shown = d.w->Label2[1]->text(), pf::Status(); };
+        d.fs->beforeCopy = [&](const QString &, const QString &) {
+            shown = d.w->Label2[1]->text();
+            return pf::Status();
+        };
         d.copyDisk({pf::AnsYes});  // erased: no name left that the temporary folder cannot remove
         QCOMPARE(shown, "F\uFFFDte.jpg");
     }
@@ -257,7 +261,8 @@ private Q_SLOTS:
         QCOMPARE(d.copyDisk({pf::AnsYes}), (QStringList{kErase, pf::appTitle()}));
         QCOMPARE(timerRanWhileBusy, true);
         QCOMPARE(d.w->isVisible(), true);
-        QCOMPARE(wait.mid(0, 5), (QStringList{"Erasing Diskette...", "180x42", "centred", "modeless", "Please wait..."}));
+        QCOMPARE(wait.mid(0, 5),
+                 (QStringList{"Erasing Diskette...", "180x42", "centred", "modeless", "Please wait..."}));
         QCOMPARE(wait.size(), 8);
         QCOMPARE(wait.last().startsWith("Please wait...."), true);
         QCOMPARE(d.w->Label3[0]->text() + " " + d.w->Label3[1]->text(), "3 1");

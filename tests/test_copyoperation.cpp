@@ -26,15 +26,15 @@ const QString kCrafted = "x\\..\\..\\Outside\\planted.jpg";
 const QString kDone = "Operation completed.";
 const QString kNotErased = "1 file could not be copied.\rThe source diskette has not been erased.";
 
-// Answers the questions from lists, and notes what was asked.
-class ScriptedAsker : public CopyAsker {
+// Answers the questions from lists, and notes what was asked and each pass.
+class Script : public CopyAsker, public CopyWatcher {
 public:
     QList<ClashChoice> clashes;     // the answers at clashes, in turn (then Skip)
     QList<bool> goOn;               // at failed copies, in turn (then go on)
-    bool createFolders = true;
-    bool eraseDiskette = true;
+    bool createFolders = true, eraseDiskette = true;
     std::function<void()> atClash;  // runs while a clash is asked
     QStringList asked;              // "clash P.JPG", "clash P.JPG (ours)", "failed P.JPG: why (error 61)", ...
+    QStringList passes;             // "images 3", "clips 1"
     Module1 *m1 = nullptr;
 
     bool createFolder(FolderKind, const QString &folder) override { return note("create " + folder), createFolders; }
@@ -57,19 +57,13 @@ public:
         return goOn.isEmpty() || goOn.takeFirst();
     }
     bool erase() override { return note("erase?"), eraseDiskette; }
+    void passStarts(Pass pass, int n) override
+    {
+        passes << (pass == Pass::Images ? "images " : "clips ") + QString::number(n);
+    }
 
 private:
     void note(const QString &what) { asked << what; }
-};
-
-// Notes each pass as it starts: "images 3", "clips 1".
-class PassLog : public CopyWatcher {
-public:
-    QStringList passes;
-    void passStarts(Pass pass, int count) override
-    {
-        passes << (pass == Pass::Images ? "images " : "clips ") + QString::number(count);
-    }
 };
 
 // A diskette, an image folder C:\Pics\ and a video folder C:\Clips\.
@@ -78,17 +72,14 @@ struct World {
     {
         m1.imageFolder = "C:\\Pics\\";
         m1.videoFolder = "C:\\Clips\\";
-        asker.m1 = &m1;
-        if (makeFolders) {
-            QDir().mkpath(pics());
-            QDir().mkpath(clips());
-        }
+        script.m1 = &m1;
+        if (makeFolders)
+            QDir().mkpath(pics()), QDir().mkpath(clips());
     }
     Drives drives;
     HookedFs fs{drives.map()};
     Module1 m1;
-    ScriptedAsker asker;
-    PassLog watcher;
+    Script script;
 
     QString a() { return drives.root('A'); }
     QString pics() { return drives.root('C') + "/Pics"; }
@@ -109,7 +100,7 @@ struct World {
     }
     CopyOutcome run(const DisketteLists &lists, bool keepNames)
     {
-        return CopyOperation(fs, m1, asker, watcher, [] { return QTime(14, 3, 9); }).run(lists, keepNames);
+        return CopyOperation(fs, m1, script, script, [] { return QTime(14, 3, 9); }).run(lists, keepNames);
     }
     CopyOutcome copy(bool keepNames) { return run(lists(), keepNames); }
 };
@@ -148,10 +139,7 @@ QString keptBox(const QString &line)
     return "The source diskette has been erased, except for 1 file that was kept:\r" + line;
 }
 
-pf::Status failWith(int err, const QString &path, bool diskette = false)
-{
-    return diskette ? pf::sourceError(err, path) : pf::errorFromErrno(err, path);
-}
+pf::Status fail(int err, const QString &path) { return pf::errorFromErrno(err, path); }
 
 }  // namespace
 
@@ -171,16 +159,19 @@ private Q_SLOTS:
         QTest::addColumn<CopyOutcome::End>("end");
         const auto Erased = CopyOutcome::End::Erased;
         const auto Replace = ClashChoice::Replace;
-        QTest::newRow("date-time name, free") << false << "" << Replace << QStringList{kJulyName + "=PIC.JPG"} << Erased;
+        QTest::newRow("date-time name, free")
+            << false << "" << Replace << QStringList{kJulyName + "=PIC.JPG"} << Erased;
         QTest::newRow("date-time name, replace")
             << false << kJulyName << Replace << QStringList{kJulyName + "=PIC.JPG"} << Erased;
-        QTest::newRow("date-time name, rename") << false << kJulyName << ClashChoice::Rename
-                                                << QStringList{kJulyName + "=old", "a" + kJulyName + "=PIC.JPG"} << Erased;
+        QTest::newRow("date-time name, rename")
+            << false << kJulyName << ClashChoice::Rename
+            << QStringList{kJulyName + "=old", "a" + kJulyName + "=PIC.JPG"} << Erased;
         QTest::newRow("kept name, free") << true << "" << Replace << QStringList{"PIC.JPG=PIC.JPG"} << Erased;
         QTest::newRow("kept name, replace all")
             << true << "PIC.JPG" << ClashChoice::ReplaceAll << QStringList{"PIC.JPG=PIC.JPG"} << Erased;
-        QTest::newRow("kept name, rename all: time in front") << true << "PIC.JPG" << ClashChoice::RenameAll
-                                                              << QStringList{"PIC.JPG=old", "a1439PIC.JPG=PIC.JPG"} << Erased;
+        QTest::newRow("kept name, rename all: time in front")
+            << true << "PIC.JPG" << ClashChoice::RenameAll << QStringList{"PIC.JPG=old", "a1439PIC.JPG=PIC.JPG"}
+            << Erased;
         QTest::newRow("kept name, taken in small letters")
             << true << "pic.jpg" << Replace << QStringList{"pic.jpg=PIC.JPG"} << Erased;
         QTest::newRow("skip") << false << kJulyName << ClashChoice::Skip << QStringList{kJulyName + "=old"} << Erased;
@@ -197,10 +188,10 @@ private Q_SLOTS:
         const QString taken = keep ? "PIC.JPG" : kJulyName;
         if (!existing.isEmpty())
             writeFile(w.pic(existing), "old");
-        w.asker.clashes = {choice};
+        w.script.clashes = {choice};
         QTEST(w.copy(keep).end, "end");
         QTEST(listing(w.pics()), "after");
-        QCOMPARE(w.asker.asked.filter("clash"), existing.isEmpty() ? QStringList() : QStringList{"clash " + taken});
+        QCOMPARE(w.script.asked.filter("clash"), existing.isEmpty() ? QStringList() : QStringList{"clash " + taken});
         QCOMPARE(w.m1.srcFile, existing.isEmpty() ? QString() : "a:\\PIC.JPG");
         QCOMPARE(w.m1.destFile, existing.isEmpty() ? QString() : "C:\\Pics\\" + taken);
     }
@@ -219,18 +210,18 @@ private Q_SLOTS:
         w.put({"CLIP.MPG"});
         writeFile(w.clips() + "/CLIP.MPG", "old");
         writeFile(w.clips() + "/1439CLIP.MPG", "old");
-        w.asker.eraseDiskette = false;
-        w.asker.clashes = {ClashChoice::RenameAll};
+        w.script.eraseDiskette = false;
+        w.script.clashes = {ClashChoice::RenameAll};
         w.copy(false);
-        QCOMPARE(w.asker.asked, (QStringList{"clash 07_04_2003_090507.JPG", "clip renamed CLIP.MPG", "erase?"}));
+        QCOMPARE(w.script.asked, (QStringList{"clash 07_04_2003_090507.JPG", "clip renamed CLIP.MPG", "erase?"}));
         QCOMPARE(listing(w.pics()).filter("=P"), (QStringList{"a07_04_2003_090507.JPG=P0.JPG",
                                                               "a07_04_2003_090509.JPG=P2.JPG",
                                                               "aa07_04_2003_090508.JPG=P1.JPG"}));
         QCOMPARE(listing(w.clips()), (QStringList{"1439CLIP.MPG=old", "CLIP.MPG=old", "a1439CLIP.MPG=CLIP.MPG"}));
-        w.asker.asked.clear();
-        w.asker.clashes = {ClashChoice::Skip, ClashChoice::Skip, ClashChoice::Skip};
+        w.script.asked.clear();
+        w.script.clashes = {ClashChoice::Skip, ClashChoice::Skip, ClashChoice::Skip};
         w.copy(false);
-        QCOMPARE(w.asker.asked.filter("clash").size(), 3);
+        QCOMPARE(w.script.asked.filter("clash").size(), 3);
         QCOMPARE(w.m1.renameAll, false);
     }
 
@@ -245,7 +236,7 @@ private Q_SLOTS:
                 writeFile(w.fs.hostPath(dst).valueOr(QString()), "old");
             return pf::Status();
         };
-        w.asker.eraseDiskette = false;
+        w.script.eraseDiskette = false;
         w.copy(false);
         QCOMPARE(listing(w.pics()), (QStringList{kJulyName + "=old", "a" + kJulyName + "=PIC.JPG"}));
         QCOMPARE(listing(w.clips()), (QStringList{"1439CLIP.MPG=CLIP.MPG", "CLIP.MPG=old"}));
@@ -283,91 +274,74 @@ private Q_SLOTS:
         w.m1.imageFolder = imageFolder;
         w.put({file});
         QFETCH(bool, create);
-        w.asker.createFolders = create;
-        w.asker.eraseDiskette = false;
+        w.script.createFolders = create;
+        w.script.eraseDiskette = false;
         w.copy(false);
-        QTEST(w.asker.asked, "asked");
-        QTEST(w.watcher.passes, "passes");
+        QTEST(w.script.asked, "asked");
+        QTEST(w.script.passes, "passes");
         QTEST(entries(w.drives.root('C')), "made");
     }
 
-    // A failed copy is said with the file's name and reason; going on copies
-    // the rest, stopping leaves it; either way no erase is offered.
-    void failedCopies_data()
+    // A failed copy is said with the file's name, which side failed and
+    // why; going on copies the rest, stopping leaves it; either way no
+    // erase is offered, and no copy goes to another name in silence. A
+    // named pipe in a picture's place is refused at once, never waited on.
+    void failures_data()
     {
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("goOn");
-        QTest::addColumn<QStringList>("copied");
-        QTest::newRow("OK goes on") << true << QStringList{"P1.JPG=P1.JPG", "P3.JPG=P3.JPG"};
-        QTest::newRow("Cancel stops") << false << QStringList{"P1.JPG=P1.JPG"};
+        QTest::addColumn<QString>("said");
+        QTest::newRow("the image folder full, OK") << "full" << true << "No space left on device (error 61)";
+        QTest::newRow("the image folder full, Cancel") << "full" << false << "No space left on device (error 61)";
+        QTest::newRow("the source grows while it is copied")
+            << "grows" << true << "on the diskette, changed while it was copied (error 75)";
+        QTest::newRow("the source cannot be read")
+            << "unreadable" << true << "on the diskette, cannot be read: permission denied (error 70)";
+        QTest::newRow("a folder has the picture's name")
+            << "folder" << true << "A folder (or something else that is not a file) is already named P2.JPG (error 58)";
+        QTest::newRow("a pipe swapped in while the clash is asked")
+            << "pipe" << true << "on the diskette, is not a regular file (error 75)";
     }
-    void failedCopies()
+    void failures()
     {
+        QFETCH(QString, fault);
         QFETCH(bool, goOn);
         World w;
         w.put({"P1.JPG", "P2.JPG", "P3.JPG"});
-        w.fs.beforeCopy = [](const QString &src, const QString &) {
-            return src.endsWith("P2.JPG") ? failWith(ENOSPC, src) : pf::Status();
+        w.fs.beforeCopy = [&](const QString &src, const QString &dst) {
+            if (!src.endsWith("P2.JPG"))
+                return pf::Status();
+            if (fault == "unreadable")  // as root a file cannot be made unreadable: what the system reports is staged
+                return pf::Status(pf::sourceError(EACCES, src));
+            return fault == "full" ? fail(ENOSPC, dst) : pf::Status();
         };
-        w.asker.goOn = {goOn};
-        const CopyOutcome out = w.copy(true);
-        QCOMPARE(out.end, CopyOutcome::End::Failed);
-        QCOMPARE(out.notCopied, QStringList{"P2.JPG"});
-        QCOMPARE(out.stopped, !goOn);
-        QCOMPARE(w.asker.asked, QStringList{"failed P2.JPG: No space left on device (error 61)"});
-        QTEST(listing(w.pics()), "copied");
-        QCOMPARE(entries(w.a()).size(), 3);
-    }
-
-    // Which side failed and why; never a copy under another name in silence;
-    // a named pipe in a picture's place is refused at once, never waited on.
-    void failureReasons_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("the source grows while it is copied")
-            << "grows" << "on the diskette, changed while it was copied (error 75)";
-        QTest::newRow("the source cannot be read")
-            << "unreadable" << "on the diskette, cannot be read: permission denied (error 70)";
-        QTest::newRow("a folder has the picture's name")
-            << "folder" << "A folder (or something else that is not a file) is already named P.JPG (error 58)";
-        QTest::newRow("the image folder is full") << "full" << "No space left on device (error 61)";
-        QTest::newRow("a pipe swapped in while the clash is asked")
-            << "pipe" << "on the diskette, is not a regular file (error 75)";
-    }
-    void failureReasons()
-    {
-        QFETCH(QString, fault);
-        World w;
-        w.put({"P.JPG"});
-        if (fault == "grows") {
-            w.fs.duringCopy = [&w](const QString &) {
-                QFile f(w.onDisk("P.JPG"));
-                if (f.open(QIODevice::Append))
-                    f.write("more");
-            };
-        } else if (fault == "unreadable") {
-            // As root a file cannot be made unreadable; the fault the system reports is staged.
-            w.fs.beforeCopy = [](const QString &src, const QString &) { return failWith(EACCES, src, true); };
-        } else if (fault == "folder") {
-            QDir(w.pics()).mkdir("P.JPG");
-        } else if (fault == "full") {
-            w.fs.beforeCopy = [](const QString &, const QString &dst) { return failWith(ENOSPC, dst); };
-        } else {
-            writeFile(w.pic("P.JPG"), "old");
-            w.asker.clashes = {ClashChoice::Replace};
-            w.asker.atClash = [&w] {
-                QFile::remove(w.onDisk("P.JPG"));
-                makeFifo(w.onDisk("P.JPG"));
+        w.fs.duringCopy = [&](const QString &src) {
+            QFile f(w.onDisk("P2.JPG"));
+            if (fault == "grows" && src.endsWith("P2.JPG") && f.open(QIODevice::Append))
+                f.write("more");
+        };
+        if (fault == "folder")
+            QDir(w.pics()).mkdir("P2.JPG");
+        if (fault == "pipe") {
+            writeFile(w.pic("P2.JPG"), "old");
+            w.script.clashes = {ClashChoice::Replace};
+            w.script.atClash = [&w] {
+                QFile::remove(w.onDisk("P2.JPG"));
+                makeFifo(w.onDisk("P2.JPG"));
             };
         }
-        PipeGuard guard(w.onDisk("P.JPG"), fault == "pipe" ? 1000 : 60000);
-        w.copy(true);
+        w.script.goOn = {goOn};
+        PipeGuard guard(w.onDisk("P2.JPG"), fault == "pipe" ? 1000 : 600000);  // a file is never let go in time
+        const CopyOutcome out = w.copy(true);
         guard.done();
         QCOMPARE(guard.letGo(), false);
         QFETCH(QString, said);
-        QCOMPARE(w.asker.asked.filter("failed"), QStringList{"failed P.JPG: " + said});
-        QCOMPARE(entries(w.pics()).contains("aP.JPG"), false);
-        QCOMPARE(entries(w.a()), QStringList{"P.JPG"});
+        QCOMPARE(w.script.asked.filter("failed"), QStringList{"failed P2.JPG: " + said});
+        QCOMPARE(out.end, CopyOutcome::End::Failed);
+        QCOMPARE(out.notCopied, QStringList{"P2.JPG"});
+        QCOMPARE(out.stopped, !goOn);
+        QCOMPARE(listing(w.pics()).filter("=P"), QStringList({"P1.JPG=P1.JPG", "P3.JPG=P3.JPG"}).mid(0, goOn ? 2 : 1));
+        QCOMPARE(entries(w.a()), (QStringList{"P1.JPG", "P2.JPG", "P3.JPG"}));
     }
 
     // After Yes: one file of each outcome beside a picture copied as usual.
@@ -393,8 +367,10 @@ private Q_SLOTS:
                    + " (different content)\r\rThe source diskette has not been erased.";
         QTest::newRow("cannot be deleted")
             << "undeletable" << "P.JPG" << true
-            << "These files could not be deleted and are still on the diskette:\ra:\\P.JPG: Permission denied (error 70)";
-        QTest::newRow("no pass copies *.JPEG") << "other" << "P.JPEG" << true << keptBox("P.JPEG (not a picture or clip)");
+            << "These files could not be deleted and are still on the diskette:\r"
+               "a:\\P.JPG: Permission denied (error 70)";
+        QTest::newRow("no pass copies *.JPEG")
+            << "other" << "P.JPEG" << true << keptBox("P.JPEG (not a picture or clip)");
         QTest::newRow("no pass copies *.CR2") << "other" << "P.CR2" << true << keptBox("P.CR2 (not a picture or clip)");
         QTest::newRow("camera index file, read-only") << "other" << "P.411" << false << kDone;
         QTest::newRow("camera index file, hidden") << "other" << ".P.411" << false << kDone;
@@ -424,21 +400,21 @@ private Q_SLOTS:
             ::chmod(QFile::encodeName(w.onDisk(file)).constData(), 0444);
         if (outcome == "replaced") {
             w.put({"Q.JPG"});  // the same second: the same date-time name
-            w.asker.clashes = {ClashChoice::Replace};
+            w.script.clashes = {ClashChoice::Replace};
         } else if (outcome == "skip pipe") {
             makeFifo(w.pic(kJulyName));
         } else if (outcome.startsWith("skip")) {
             writeFile(w.pic(kJulyName), outcome == "skip same" ? file.toUtf8() : "old");
         }
         w.fs.beforeCopy = [&](const QString &src, const QString &) {
-            return outcome == "failed" && src.endsWith("P.JPG") ? failWith(ENOSPC, src) : pf::Status();
+            return outcome == "failed" && src.endsWith("P.JPG") ? fail(ENOSPC, src) : pf::Status();
         };
         w.fs.afterCopy = [&](const QString &src, const QString &dst) {
             if (outcome == "altered" && src.endsWith("P.JPG"))
                 writeFile(w.fs.hostPath(dst).valueOr(QString()), "P.JPX");  // the same length
         };
         w.fs.beforeDelete = [&](const QString &path) {
-            return outcome == "undeletable" && path.endsWith("P.JPG") ? failWith(EACCES, path) : pf::Status();
+            return outcome == "undeletable" && path.endsWith("P.JPG") ? fail(EACCES, path) : pf::Status();
         };
         const DisketteLists lists = w.lists();
         if (outcome == "late")
@@ -479,9 +455,9 @@ private Q_SLOTS:
                     writeFile(w.pic(keep ? name : QString("07_04_2003_09050%1.JPG").arg(7 + random.bounded(3))),
                               random.bounded(2) ? bytes : QByteArray("other"));
             }
-            w.asker.clashes.clear();
+            w.script.clashes.clear();
             for (int i = 0; i < 2 * count; ++i)
-                w.asker.clashes << choices.at(random.bounded(int(choices.size())));
+                w.script.clashes << choices.at(random.bounded(int(choices.size())));
             QCOMPARE(w.copy(keep).end, CopyOutcome::End::Erased);
             const QStringList copies = listing(w.pics());
             for (int i = 0; i < count; ++i) {
@@ -527,8 +503,8 @@ private Q_SLOTS:
         const QString top = w.drives.root('C') + "/..";
         const QStringList before = tree(top);
         QCOMPARE(w.copy(true).end, CopyOutcome::End::FolderRefused);
-        QCOMPARE(w.asker.asked.size(), 1);
-        QCOMPARE(w.asker.asked.first().section(' ', 0, 1), "on diskette");
+        QCOMPARE(w.script.asked.size(), 1);
+        QCOMPARE(w.script.asked.first().section(' ', 0, 1), "on diskette");
         QCOMPARE(tree(top), before);
     }
 
@@ -540,9 +516,9 @@ private Q_SLOTS:
         w.put({"X.JPG", "Y.JPG", "Z.JPG"});
         writeFile(w.pic("07_04_2003_090508.JPG"), "old");
         w.put({"W.JPG"}, kJuly.addSecs(1));
-        w.asker.clashes = {ClashChoice::ReplaceAll, ClashChoice::Replace, ClashChoice::Skip};
+        w.script.clashes = {ClashChoice::ReplaceAll, ClashChoice::Replace, ClashChoice::Skip};
         QCOMPARE(w.copy(false).end, CopyOutcome::End::Erased);
-        QCOMPARE(w.asker.asked, (QStringList{"clash 07_04_2003_090508.JPG", "clash " + kJulyName + " (ours)",
+        QCOMPARE(w.script.asked, (QStringList{"clash 07_04_2003_090508.JPG", "clash " + kJulyName + " (ours)",
                                              "clash " + kJulyName + " (ours)", "erase?"}));
         QCOMPARE(readFile(w.pic(kJulyName)), "Y.JPG");
         QCOMPARE(entries(w.a()), (QStringList{"X.JPG", "Z.JPG"}));
@@ -565,7 +541,7 @@ private Q_SLOTS:
         expected.sort();
         const CopyOutcome out = w.copy(true);
         QCOMPARE(out.notCopied, (QStringList{"sub\\PIC.JPG", kCrafted, "sub\\CLIP.MPG"}));
-        QCOMPARE(w.asker.asked.first(),
+        QCOMPARE(w.script.asked.first(),
                  "failed sub\\PIC.JPG: A name the program cannot copy: it holds \"\\\" or \"/\" (error 75)");
         QCOMPARE(tree(top), expected);
 

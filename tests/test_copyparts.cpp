@@ -135,7 +135,8 @@ private Q_SLOTS:
         QTest::newRow("on the diskette")
             << "on diskette" << pf::AnsOk << true << "Folder On Diskette" << pf::MbOk
             << "The video folder\rA:\\DCIM\\\rlies on the diskette in drive A:.  Files copied there would be erased "
-               "with the diskette.\r\rNothing has been copied.  Please choose a folder on another drive on the options tab.";
+               "with the diskette.\r\rNothing has been copied.  Please choose a folder on another drive on the "
+               "options tab.";
         QTest::newRow("a clip renamed, its name not UTF-8")
             << "clip renamed" << pf::AnsOk << true << pf::appTitle() << pf::MbOk
             << "A file named F\uFFFDte.MPG already exists.  The file being copied will be automatically renamed.";
@@ -146,8 +147,9 @@ private Q_SLOTS:
             << "failed on diskette" << pf::AnsOk << true << "Copy Failed" << pf::MbOkCancel
             << failed.arg("The file on the diskette changed while it was copied (error 75)");
         const QString erase = "Files have been successfully copied.\rDo you want Pixferry to erase the source disk?";
-        QTest::newRow("erase: Yes") << "erase" << pf::AnsYes << true << "Erase Source Diskette?" << pf::MbYesNo << erase;
-        QTest::newRow("erase: No") << "erase" << pf::AnsNo << false << "Erase Source Diskette?" << pf::MbYesNo << erase;
+        const QString title = "Erase Source Diskette?";
+        QTest::newRow("erase: Yes") << "erase" << pf::AnsYes << true << title << pf::MbYesNo << erase;
+        QTest::newRow("erase: No") << "erase" << pf::AnsNo << false << title << pf::MbYesNo << erase;
     }
     void questions()
     {
@@ -171,7 +173,7 @@ private Q_SLOTS:
             result = asker.copyFailed("P.JPG", "C:\\Pics\\", pf::makeError(pf::ErrDiskFull, "No space left on device"));
         else if (question == "failed on diskette")
             result = asker.copyFailed("P.JPG", "C:\\Pics\\",
-                                      pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\P.JPG"));
+                                      pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\"));
         else
             result = asker.erase();
         QTEST(result, "result");

@@ -74,8 +74,9 @@ private Q_SLOTS:
                                  "Command4", "CancelButton"})
             texts << child<QWidget>(&dlg, name)->property("text").toString();
         QCOMPARE(texts, (QStringList{"Image already exists!", "Image being copied:", "Existing Image:",
-                                     "What would you like to do?", "Repla&ce Existing Image", "Rena&me Image to be copied",
-                                     "&Skip this image", "Re&place All", "Re&name All", "&Cancel"}));
+                                     "What would you like to do?", "Repla&ce Existing Image",
+                                     "Rena&me Image to be copied", "&Skip this image", "Re&place All", "Re&name All",
+                                     "&Cancel"}));
         QStringList defaults;  // Enter presses the focused button: none is the default
         for (QPushButton *b : dlg.findChildren<QPushButton *>())
             defaults << (b->isDefault() ? b->objectName() : QString());
@@ -89,8 +90,8 @@ private Q_SLOTS:
             byTop.insert(dlg.Label3[i]->y(), dlg.Label3[i]->text());
             order << (dlg.Label4[i]->y() == dlg.Label3[i]->y() ? "" : QString("Label4(%1) off its line").arg(i));
         }
-        QCOMPARE(byTop.values(), (QStringList{"Filename:", "File size:", "Date & Time:", "picture", "Filename:", "File size:",
-                                              "Date & Time:"}));
+        QCOMPARE(byTop.values(), (QStringList{"Filename:", "File size:", "Date & Time:", "picture", "Filename:",
+                                              "File size:", "Date & Time:"}));
         QCOMPARE(order.join(""), QString());
         // Opened: focus on Replace, Tab walks the buttons in tab order; with no main window, mid-screen.
         QVERIFY(open(dlg));
@@ -179,7 +180,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         QWidget mainWindow;
-        mainWindow.setGeometry(QRect(mainWindow.screen()->availableGeometry().center() - QPoint(100, 50), QSize(200, 100)));
+        const QPoint middle = mainWindow.screen()->availableGeometry().center();
+        mainWindow.setGeometry(QRect(middle - QPoint(100, 50), QSize(200, 100)));
         QVERIFY(open(mainWindow));
         Clash clash;
         Module1 &m = clash.rig.shared;
@@ -238,7 +240,8 @@ private Q_SLOTS:
         QCOMPARE((incoming ? dlg.Picture1 : dlg.Picture2)->size(), QSize(73, 73));
         QCOMPARE(shown(incoming ? dlg.Image3 : dlg.Image1), incoming ? "73x36 blue" : "73x36 red");
         const QString size = content.isValid() ? QString::number(content.toByteArray().size()) : QString();
-        QCOMPARE(facts(dlg, incoming), QStringList({kNewName, size, content.isValid() ? transfer::generalDate(when) : ""}));
+        const QString date = content.isValid() ? transfer::generalDate(when) : QString();
+        QCOMPARE(facts(dlg, incoming), QStringList({kNewName, size, date}));
         QVERIFY(open(dlg));
         QStringList usable;
         for (QPushButton *b : {dlg.OKButton, dlg.Command1, dlg.Command2, dlg.Command3, dlg.Command4, dlg.CancelButton})

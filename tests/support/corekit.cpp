@@ -99,7 +99,10 @@ void clearSettings(bool showSplash)
 
 QString storedSetting(const QString &key) { return QSettings().value(settings::kSection + '/' + key).toString(); }
 
-void storeSetting(const QString &key, const QString &value) { QSettings().setValue(settings::kSection + '/' + key, value); }
+void storeSetting(const QString &key, const QString &value)
+{
+    QSettings().setValue(settings::kSection + '/' + key, value);
+}
 
 static void setModified(const QString &path, const QDateTime &modified)
 {
