@@ -207,9 +207,15 @@ private Q_SLOTS:
             const bool fails = fault == "delete fails" && path.endsWith("MPG");
             return fails ? pf::Status(pf::errorFromErrno(EACCES, path)) : pf::Status();
         };
+        QStringList waiting;  // the wait window, when it is still open as a box shows
+        d.rig.prompt.onBox = [&](const ShownBox &box) {
+            if (visibleTopLevel("frmPleaseWait"))
+                waiting << box.title;
+        };
         QFETCH(QList<pf::MsgAnswer>, answers);
         QTEST(d.copyDisk(answers), "titles");
         QTEST(d.panel(), "panel");
+        QCOMPARE(waiting, QStringList());
         QCOMPARE(d.w->findChild<QWidget *>("frmPleaseWait"), nullptr);
     }
 
