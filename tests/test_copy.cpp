@@ -181,9 +181,6 @@ private Q_SLOTS:
         QTest::newRow("a copy changed, Yes")
             << "copy changes" << QList<A>{A::Yes} << QStringList{kErase, "Diskette Not Erased"}
             << "1 copy does not match. | " + notErased + " | 0/1";
-        QTest::newRow("a file not deleted, Yes")
-            << "delete fails" << QList<A>{A::Yes} << QStringList{kErase, "Erase Incomplete"}
-            << "1 file could not be erased. |  | 0/1";
         QTest::newRow("a file kept, Yes") << "kept" << QList<A>{A::Yes} << QStringList{kErase, pf::appTitle()}
                                           << "Operation completed: 1 file kept on the diskette. |  | 0/1";
     }
@@ -202,10 +199,6 @@ private Q_SLOTS:
         d.fs->afterCopy = [&](const QString &, const QString &dst) {
             if (fault == "copy changes")
                 writeFile(d.fs->hostPath(dst).valueOr(QString()), "changed!");
-        };
-        d.fs->beforeDelete = [&](const QString &path) {
-            const bool fails = fault == "delete fails" && path.endsWith("MPG");
-            return fails ? pf::Status(pf::errorFromErrno(EACCES, path)) : pf::Status();
         };
         QStringList waiting;  // the wait window, when it is still open as a box shows
         d.rig.prompt.onBox = [&](const ShownBox &box) {
@@ -270,7 +263,7 @@ private Q_SLOTS:
         QCOMPARE(wait.mid(0, 5),
                  (QStringList{"Erasing Diskette...", "180x42", "centred", "modeless", "Please wait..."}));
         QCOMPARE(wait.size(), 8);
-        QCOMPARE(wait.last().startsWith("Please wait...."), true);
+        QCOMPARE(wait.last().left(15), "Please wait....");  // a dot more, at least
         QCOMPARE(d.w->Label3[0]->text() + " " + d.w->Label3[1]->text(), "3 1");
         d.w->close();
         QCOMPARE(d.w->isVisible(), false);

@@ -460,13 +460,15 @@ private Q_SLOTS:
                 w.script.clashes << choices.at(random.bounded(int(choices.size())));
             QCOMPARE(w.copy(keep).end, CopyOutcome::End::Erased);
             const QStringList copies = listing(w.pics());
+            QStringList lost;
             for (int i = 0; i < count; ++i) {
-                const QString name = QString("P%1.JPG").arg(i);
-                const bool onDiskette = readFile(w.onDisk(name)) == pictures.at(i);
-                const bool copied = std::any_of(copies.begin(), copies.end(),
-                                                [&](const QString &c) { return c.endsWith('=' + pictures.at(i)); });
-                QVERIFY2(onDiskette || copied, qPrintable(QString("round %1: %2 is lost").arg(round).arg(name)));
+                const QString name = QString("P%1.JPG").arg(i), bytes = QString::fromUtf8(pictures.at(i));
+                const bool copied =
+                    std::any_of(copies.begin(), copies.end(), [&](const QString &c) { return c.endsWith('=' + bytes); });
+                if (readFile(w.onDisk(name)) != pictures.at(i) && !copied)
+                    lost << QString("round %1: %2").arg(round).arg(name);
             }
+            QCOMPARE(lost, QStringList());
         }
     }
 
