@@ -1,66 +1,61 @@
-// The Options tab and the folder picker, driven through their controls; stored values read back.
+// The Options tab and the folder picker, driven through their controls;
+// stored values read back.
 
 #include "settings/frmfolderselect.h"
+#include "settings/store.h"
 #include "tests/support/testkit.h"
 
-#include <cerrno>
 #include <cstring>
 
 using namespace testkit;
+using namespace settings;
 
 namespace {
 
-const QString kImage = QStringLiteral("Image Folder"), kVideo = QStringLiteral("Video Folder");
-const QString kRename = QStringLiteral("Rename"), kSplash = QStringLiteral("Splash Screen");
-const QString kCreate = QStringLiteral("%1\r\r%2 directory specified does not exist.  Create it?  "
-                                       "Click \"No\" to set it back to the previous setting.");
-
-// Shows a window as exec() would, so that its controls take clicks.
-void showNow(QWidget &w) { w.show(); QVERIFY(QTest::qWaitForWindowExposed(&w)); }
-
-// A main window over a fresh store (splash off, then `keys`); drive D:, and E: not ready.
-frmMain &start(Rig &rig, std::initializer_list<std::pair<QString, QString>> keys = {})
+// A main window over a fresh store (splash off): image folder C:\Pics,
+// video folder D:\Clips, "Rename" True, both folders there; E: not ready.
+frmMain &start(Rig &rig)
 {
-    clearSettings();
-    storeSetting(kSplash, QStringLiteral("False"));
-    for (const auto &[key, value] : keys)
-        storeSetting(key, value);
-    rig.drives.root(QLatin1Char('D'));
-    rig.drives.makeNotReady(QLatin1Char('E'));
+    clearSettings(false);
+    storeSetting(kImageFolder, "C:\\Pics");
+    storeSetting(kVideoFolder, "D:\\Clips");
+    storeSetting(kRename, "True");
+    QDir(rig.c()).mkpath("Pics");
+    QDir(rig.drives.root('D')).mkpath("Clips");
+    rig.drives.makeNotReady('E');
     rig.rebuildServices();
     return rig.openMain();
 }
 
-QStringList stored() { return {storedSetting(kImage), storedSetting(kVideo), storedSetting(kRename)}; }
-QStringList boxes(frmMain &w) { return {w.Text1[0]->text(), w.Text1[1]->text()}; }
-// Save Changes and Undo Changes both enabled (edits pending) or both disabled.
-bool pending(frmMain &w) { return w.Command10->isEnabled() && w.Command11->isEnabled(); }
-bool clean(frmMain &w) { return !w.Command10->isEnabled() && !w.Command11->isEnabled(); }
-
-// Fills both folder boxes, clicks Check1 and presses Save Changes.
-void save(Rig &rig, frmMain &w, const QString &image, const QString &video, pf::MsgAnswer answer)
+// The tab as it stands: the boxes, the tick, and whether edits are pending
+// (Save Changes and Undo Changes enabled).
+QString tab(const frmMain &w)
 {
-    rig.prompt.boxes.clear();
-    rig.prompt.answers = {answer};
-    w.Text1[0]->setText(image);
-    w.Text1[1]->setText(video);
-    w.Check1->click();
-    w.Command10->click();
+    const bool save = w.Command10->isEnabled(), undo = w.Command11->isEnabled();
+    return QString("%1 | %2 | %3 | %4")
+        .arg(w.Text1[0]->text(), w.Text1[1]->text(), w.Check1->isChecked() ? "ticked" : "-",
+             save && undo ? "pending" : !save && !undo ? "clean" : "save or undo off");
+}
+QString stored()
+{
+    return QStringList{storedSetting(kImageFolder), storedSetting(kVideoFolder), storedSetting(kRename)}.join(" | ");
+}
+QString used(const Rig &rig) { return rig.shared.imageFolder + " | " + rig.shared.videoFolder; }
+QStringList said(const Rig &rig)
+{
+    QStringList out;
+    for (const ShownBox &b : rig.prompt.boxes)
+        out << b.title + (b.buttons == pf::MbYesNo ? " [Yes No]: " : ": ") + b.text;
+    return out;
 }
 
 void clickTab(QTabBar *bar, int i) { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(i).center()); }
-FolderTree *showPicker(QDialog &d) { return showNow(d), child<FolderTree>(&d, QStringLiteral("Dir1")); }
-QPushButton *button(QDialog &d, const char *name) { return child<QPushButton>(&d, QLatin1String(name)); }
 QString openPath(FolderTree *dir) { return FolderTree::pathOf(dir->openItem()); }
-
 // A double-click opens an entry (a single click only highlights it).
-void openEntry(FolderTree *dir, const char *name)
+void openEntry(FolderTree *dir, const QString &name)
 {
-    QTreeWidgetItem *item = dir->entry(QLatin1String(name));
-    QVERIFY2(item, name);
-    QTest::mouseDClick(dir->viewport(), Qt::LeftButton, {}, dir->visualItemRect(item).center());
+    QTest::mouseDClick(dir->viewport(), Qt::LeftButton, {}, dir->visualItemRect(dir->entry(name)).center());
 }
-
 QStringList subFolders(FolderTree *dir)
 {
     QStringList names;
@@ -74,150 +69,216 @@ QStringList subFolders(FolderTree *dir)
 class TestOptions : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void editUndoAndSave()
+    // Edits make the tab pending and store nothing; Undo puts the stored
+    // values back (the tick from "Rename", an empty one leaves it); the
+    // splash choice is stored at once and leaves the buttons as they were.
+    void editAndUndo()
     {
         Rig rig;
-        QDir(rig.c()).mkdir(QStringLiteral("Pics"));
-        frmMain &w = start(rig, {{kImage, QStringLiteral("C:\\Pics")}, {kRename, QStringLiteral("True")}});
-        QVERIFY(clean(w));
-        QTest::keyClicks(w.Text1[0], QStringLiteral("x"));
-        QVERIFY(pending(w));
-        QCOMPARE(storedSetting(kImage), QStringLiteral("C:\\Pics"));
-        // Undo: the stored text or "C:\", Check1 from "Rename"; the folder the copy uses stays.
-        w.Text1[1]->setText(QStringLiteral("D:\\Clips"));
+        frmMain &w = start(rig);
+        QCOMPARE(tab(w), "C:\\Pics | D:\\Clips | - | clean");
+        QTest::keyClicks(w.Text1[0], "x");
+        w.Text1[1]->setText("C:\\Other");
         w.Check1->click();
+        QCOMPARE(tab(w), "C:\\Picsx | C:\\Other | ticked | pending");
+        QCOMPARE(stored(), "C:\\Pics | D:\\Clips | True");
         w.Command11->click();
-        QCOMPARE(boxes(w) << rig.shared.imageFolder, QStringList({"C:\\Pics", "C:\\", "C:\\Pics\\"}));
-        QVERIFY(!w.Check1->isChecked() && clean(w));
-        // The splash choice is stored at once; the two buttons stay as they were.
+        QCOMPARE(tab(w), "C:\\Pics | D:\\Clips | - | clean");
         w.Check2->click();
-        QVERIFY(storedSetting(kSplash) == QStringLiteral("True") && clean(w));
-        QTest::keyClicks(w.Text1[1], QStringLiteral("y"));
+        QCOMPARE(storedSetting(kSplashScreen), "True");
+        QCOMPARE(tab(w), "C:\\Pics | D:\\Clips | - | clean");
+        QTest::keyClicks(w.Text1[1], "y");
         w.Check2->click();
-        QVERIFY(storedSetting(kSplash) == QStringLiteral("False") && pending(w));
+        QCOMPARE(storedSetting(kSplashScreen), "False");
+        QCOMPARE(tab(w), "C:\\Pics | D:\\Clipsy | - | pending");
         storeSetting(kRename, QString());  // an empty "Rename" ticks Check1 at start-up only
         w.Command11->click();
-        QVERIFY(!w.Check1->isChecked() && clean(w));
-        // Save: an existing folder gets its '\'; a missing one is created on Yes.
-        save(rig, w, QStringLiteral("c:\\pics"), QStringLiteral("D:\\New"), pf::AnsYes);
-        QCOMPARE(rig.prompt.texts(), QStringList{kCreate.arg(QStringLiteral("D:\\New\\"), "Video")});
-        QVERIFY(rig.prompt.boxes[0].buttons == pf::MbYesNo && rig.prompt.titles() == QStringList{"Create Folder?"});
-        QVERIFY(QFileInfo(rig.drives.root(QLatin1Char('D')) + QStringLiteral("/New")).isDir());
-        QCOMPARE(boxes(w) + stored(), QStringList({"c:\\pics\\", "D:\\New\\", "c:\\pics\\", "D:\\New\\", "False"}));
-        QVERIFY(rig.shared.videoFolder == QStringLiteral("D:\\New\\") && clean(w));
-        // No: the stored value goes back, nothing stored for it. Empty is "\".
-        save(rig, w, QStringLiteral("D:\\Missing"), QString(), pf::AnsNo);
-        QCOMPARE(rig.prompt.texts(), QStringList{kCreate.arg(QStringLiteral("D:\\Missing\\"), "Image")});
-        QVERIFY(!QFileInfo::exists(rig.drives.root(QLatin1Char('D')) + QStringLiteral("/Missing")));
-        QCOMPARE(boxes(w) + stored() << rig.shared.videoFolder,
-                 QStringList({"c:\\pics\\", "\\", "c:\\pics\\", "\\", "True", "\\"}));
-        // The video folder declined: the video key kept, videoFolder from the put-back text.
-        storeSetting(kVideo, QStringLiteral("D:\\New"));
-        save(rig, w, QStringLiteral("D:\\New\\"), QStringLiteral("D:\\Gone"), pf::AnsNo);
-        QCOMPARE(stored(), QStringList({"D:\\New\\", "D:\\New", "False"}));
-        QVERIFY(rig.shared.videoFolder == QStringLiteral("D:\\New\\") && clean(w));
-        // A folder that cannot be created or checked: reported with its reason, the stored value back.
-        const QString noParent = QStringLiteral("C:\\No\\Such\\");
-        save(rig, w, noParent, QStringLiteral("E:\\Videos"), pf::AnsYes);
-        const QString kept = QStringLiteral(".  The previous setting is kept.");
-        QCOMPARE(rig.prompt.texts(), QStringList({kCreate.arg(noParent, "Image"),
-                 noParent + "\r\rThis folder could not be created: " + QString::fromLocal8Bit(std::strerror(ENOENT)) + kept,
-                 "E:\\Videos\\\r\rThis folder cannot be checked: Device unavailable: drive E is not ready" + kept}));
-        QCOMPARE(boxes(w) + stored(), QStringList({"D:\\New\\", "D:\\New", "D:\\New\\", "D:\\New", "True"}));
-        QVERIFY(clean(w));
-        // A folder on the diskette would be erased with it: refused, not made, the stored value back.
-        save(rig, w, QStringLiteral("A:\\Kept"), QStringLiteral("D:\\New"), pf::AnsYes);
-        QCOMPARE(rig.prompt.titles(), QStringList{"Folder On Diskette"});
-        QVERIFY(!QFileInfo::exists(rig.a() + QStringLiteral("/Kept")));
-        QCOMPARE(boxes(w) + stored(), QStringList({"D:\\New\\", "D:\\New\\", "D:\\New\\", "D:\\New\\", "False"}));
+        QCOMPARE(tab(w), "C:\\Pics | D:\\Clips | - | clean");
+        QCOMPARE(used(rig), "C:\\Pics\\ | D:\\Clips\\");
     }
 
+    // Save Changes with the tick clicked: each folder gets its '\' and is
+    // stored when it exists or is made on Yes; one declined, refused or not
+    // made goes back to the stored value and is not stored. The tab is clean
+    // after, and the copy uses what the boxes then hold.
+    void save_data()
+    {
+        QTest::addColumn<QStringList>("typed");  // image folder, video folder
+        QTest::addColumn<QStringList>("said");
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("stored");
+        const QString create = "Create Folder? [Yes No]: %1\r\r%2 directory specified does not exist.  Create it?  "
+                               "Click \"No\" to set it back to the previous setting.";
+        const QString kept = ".  The previous setting is kept.";
+        QTest::newRow("existing folders") << QStringList{"c:\\pics", "D:\\Clips\\"} << QStringList()
+                                          << "c:\\pics\\ | D:\\Clips\\ | ticked | clean"
+                                          << "c:\\pics\\ | D:\\Clips\\ | False";
+        QTest::newRow("a missing one made on Yes") << QStringList{"C:\\Pics", "D:\\New"}
+                                                   << QStringList{create.arg("D:\\New\\", "Video")}
+                                                   << "C:\\Pics\\ | D:\\New\\ | ticked | clean"
+                                                   << "C:\\Pics\\ | D:\\New\\ | False";
+        QTest::newRow("a missing one declined") << QStringList{"D:\\Missing", "D:\\Clips"}
+                                                << QStringList{create.arg("D:\\Missing\\", "Image")}
+                                                << "C:\\Pics | D:\\Clips\\ | ticked | clean"
+                                                << "C:\\Pics | D:\\Clips\\ | False";
+        QTest::newRow("an empty one is \\") << QStringList{"C:\\Pics", ""} << QStringList()
+                                            << "C:\\Pics\\ | \\ | ticked | clean" << "C:\\Pics\\ | \\ | False";
+        QTest::newRow("cannot be made, cannot be checked")
+            << QStringList{"C:\\No\\Such\\", "E:\\Videos"}
+            << QStringList{create.arg("C:\\No\\Such\\", "Image"),
+                           "Corvanta: C:\\No\\Such\\\r\rThis folder could not be created: "
+                               + QString::fromLocal8Bit(std::strerror(ENOENT)) + kept,
+                           "Corvanta: E:\\Videos\\\r\rThis folder cannot be checked: Device unavailable: drive E is "
+                           "not ready" + kept}
+            << "C:\\Pics | D:\\Clips | ticked | clean" << "C:\\Pics | D:\\Clips | False";
+        QTest::newRow("on the diskette")
+            << QStringList{"A:\\Kept", "D:\\Clips"}
+            << QStringList{"Folder On Diskette: A:\\Kept\\\r\rThis folder lies on the diskette in drive A:, and files "
+                           "copied there would be erased with it.  The previous setting is kept."}
+            << "C:\\Pics | D:\\Clips\\ | ticked | clean" << "C:\\Pics | D:\\Clips\\ | False";
+    }
+    void save()
+    {
+        QFETCH(QStringList, typed);
+        Rig rig;
+        frmMain &w = start(rig);
+        rig.prompt.fallback = QTest::currentDataTag() == QByteArray("a missing one declined") ? pf::AnsNo : pf::AnsYes;
+        w.Text1[0]->setText(typed[0]);
+        w.Text1[1]->setText(typed[1]);
+        w.Check1->click();
+        w.Command10->click();
+        QTEST(said(rig), "said");
+        QTEST(tab(w), "tab");
+        QTEST(stored(), "stored");
+        QCOMPARE(used(rig), withBackslash(w.Text1[0]->text()) + " | " + withBackslash(w.Text1[1]->text()));
+        QCOMPARE(entries(rig.drives.root('D')), QStringList({"Clips", "New"}).mid(0, typed[1] == "D:\\New" ? 2 : 1));
+        QCOMPARE(entries(rig.a()), QStringList());
+    }
+
+    // Leaving the Options tab with edits pending asks (with the Options tab
+    // in front): Cancel stays, No undoes, Yes saves, each going on to the
+    // tab chosen. Exit is off only while the Options tab is in front;
+    // leaving another tab asks nothing.
     void leavingTheTab()
     {
         Rig rig;
         frmMain &w = start(rig);
-        showNow(w);
-        QList<int> tabs;  // the tab in front while each question was answered
-        rig.prompt.onBox = [&](const ShownBox &) { tabs << w.SSTab1->currentIndex(); };
-        // Nothing pending: no question; Exit is off only on the Options tab.
-        for (int tab : {0, 1, 2, 1}) {
-            clickTab(w.SSTab1->tabBar(), tab);
-            QCOMPARE(w.Command6->isEnabled(), tab != 1);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTabBar *bar = w.SSTab1->tabBar();
+        QList<int> asked;  // the tab in front while each question was answered
+        rig.prompt.onBox = [&](const ShownBox &) { asked << w.SSTab1->currentIndex(); };
+        auto now = [&] {
+            return QString("tab %1, Exit %2, %3").arg(w.SSTab1->currentIndex())
+                .arg(w.Command6->isEnabled() ? "on" : "off", tab(w).section(" | ", 3));
+        };
+        QStringList exits;
+        for (int i : {2, 1, 0, 1}) {
+            clickTab(bar, i);
+            exits << now();
         }
-        QVERIFY(rig.prompt.boxes.isEmpty());
-        // Pending + Cancel: the Options tab stays in front, Exit off, edits pending.
-        QTest::keyClicks(w.Text1[0], QStringLiteral("Typed"));
+        QCOMPARE(exits, (QStringList{"tab 2, Exit on, clean", "tab 1, Exit off, clean", "tab 0, Exit on, clean",
+                                     "tab 1, Exit off, clean"}));
+        QCOMPARE(rig.prompt.boxes.size(), 0);
+        QTest::keyClicks(w.Text1[0], "Typed");
         rig.prompt.answers = {pf::AnsCancel, pf::AnsNo, pf::AnsYes};
-        clickTab(w.SSTab1->tabBar(), 0);
-        QCOMPARE(rig.prompt.texts(), QStringList{QStringLiteral("Save Changes?")});
-        QVERIFY(rig.prompt.boxes[0].buttons == pf::MbYesNoCancel && rig.prompt.titles() == QStringList{"Corvanta"});
-        QVERIFY(w.SSTab1->currentIndex() == 1 && !w.Command6->isEnabled() && pending(w));
-        // No: undone; Yes: saved. Each time the chosen tab in front, asked once.
-        clickTab(w.SSTab1->tabBar(), 0);
-        QVERIFY(rig.prompt.boxes.size() == 2 && w.SSTab1->currentIndex() == 0 && w.Command6->isEnabled());
-        QCOMPARE(QStringList({w.Text1[0]->text(), storedSetting(kImage)}), QStringList({"C:\\", ""}));
+        clickTab(bar, 0);
+        QCOMPARE(now(), "tab 1, Exit off, pending");
+        QCOMPARE(said(rig), QStringList{"Corvanta: Save Changes?"});
+        QCOMPARE(rig.prompt.boxes[0].buttons, pf::MbYesNoCancel);
+        clickTab(bar, 0);
+        QCOMPARE(now(), "tab 0, Exit on, clean");
+        QCOMPARE(w.Text1[0]->text(), "C:\\Pics");
         w.SSTab1->setCurrentIndex(1);
-        w.Text1[0]->setText(QStringLiteral("D:"));
-        clickTab(w.SSTab1->tabBar(), 2);
-        QVERIFY(rig.prompt.boxes.size() == 3 && w.SSTab1->currentIndex() == 2 && w.Command6->isEnabled() && clean(w));
-        QCOMPARE(QStringList({storedSetting(kImage), rig.shared.imageFolder}), QStringList({"D:\\", "D:\\"}));
-        QCOMPARE(tabs, QList<int>({1, 1, 1}));
-        // Leaving another tab asks nothing, even with edits pending.
+        w.Text1[0]->setText("D:");
+        clickTab(bar, 2);
+        QCOMPARE(now(), "tab 2, Exit on, clean");
+        QCOMPARE(storedSetting(kImageFolder) + " " + rig.shared.imageFolder, "D:\\ D:\\");
+        QCOMPARE(asked, (QList<int>{1, 1, 1}));
         w.Check1->click();
-        clickTab(w.SSTab1->tabBar(), 0);
-        QVERIFY(rig.prompt.boxes.size() == 3 && pending(w));
+        clickTab(bar, 0);
+        QCOMPARE(rig.prompt.boxes.size(), 3);
+        w.close();
     }
 
-    void picker()
+    // The picker: centred, focus on OK; hidden folders and names a path
+    // cannot hold left out; down two levels and back to the root; a drive
+    // that is not ready refused, another opened at its root. OK hands back
+    // the open folder with one '\' at its end.
+    void pickerWalks()
     {
         Rig rig;
         for (const char *sub : {"Pics/Holiday", "Pics/Work", ".hidden", "zeta", "back\\slash"})
-            QDir(rig.c()).mkpath(QLatin1String(sub));
+            QDir(rig.c()).mkpath(sub);
         frmMain &w = start(rig);
-        showNow(w);
-        // Centred, focus on OK; hidden folders and names a path cannot hold left out. Down two levels and
-        // back to the root; a drive that is not ready is refused, another opens at its root (one '\').
+        w.show();
+        QStringList seen;
         rig.prompt.onModal = [&](QDialog &d) {
-            FolderTree *dir = showPicker(d);
-            QVERIFY((d.geometry().center() - w.geometry().center()).manhattanLength() <= 40);
-            QCOMPARE(d.focusWidget(), static_cast<QWidget *>(button(d, "OKButton")));
-            QCOMPARE(subFolders(dir), QStringList({"Pics", "zeta"}));
+            d.show();
+            seen << (QTest::qWaitForWindowExposed(&d) ? "shown" : "not shown");
+            auto *dir = child<FolderTree>(&d, "Dir1");
+            auto *drive = child<QComboBox>(&d, "Drive1");
+            seen << placement(d, w.frameGeometry(), 40) << d.focusWidget()->objectName() << subFolders(dir).join(',');
             openEntry(dir, "Pics");
-            QCOMPARE(subFolders(dir), QStringList({"Holiday", "Work"}));
+            seen << subFolders(dir).join(',');
             openEntry(dir, "Holiday");
-            QCOMPARE(openPath(dir), QStringLiteral("C:\\Pics\\Holiday"));
+            seen << openPath(dir);
             openEntry(dir, "C:\\");
-            auto *drive = child<QComboBox>(&d, QStringLiteral("Drive1"));
-            QVERIFY(drive->count() == 4 && drive->currentText() == QStringLiteral("c:"));
-            drive->setCurrentIndex(drive->findText(QStringLiteral("e:")));
-            QCOMPARE(rig.prompt.texts(), QStringList{"Drive e: is not ready.  Insert a disk or choose another drive."});
-            QVERIFY(drive->currentText() == QStringLiteral("c:") && openPath(dir) == QStringLiteral("C:\\"));
-            drive->setCurrentIndex(drive->findText(QStringLiteral("a:")));
-            QCOMPARE(openPath(dir), QStringLiteral("A:\\"));
-            QTest::mouseClick(button(d, "OKButton"), Qt::LeftButton);
+            seen << QString::number(drive->count()) + " drives, " + drive->currentText();
+            drive->setCurrentIndex(drive->findText("e:"));
+            seen << drive->currentText() + " " + openPath(dir);
+            drive->setCurrentIndex(drive->findText("a:"));
+            seen << openPath(dir);
+            QTest::mouseClick(child<QPushButton>(&d, "OKButton"), Qt::LeftButton);
         };
         w.Command9->click();
-        QCOMPARE(rig.shared.pickedFolder, std::optional<QString>(QStringLiteral("A:\\")));
-        QVERIFY(w.Text1[1]->text() == QStringLiteral("A:\\") && pending(w));
-        // Opens at the program's folder every time. ESC does nothing; Enter opens the highlighted folder or presses the
-        // focused button; OK hands back the open folder, not the highlighted one; close box and Cancel hand back nothing.
-        for (const char *end : {"OKButton", "close box", "CancelButton"}) {
-            rig.prompt.onModal = [&](QDialog &d) {
-                FolderTree *dir = showPicker(d);
-                QCOMPARE(openPath(dir), QStringLiteral("C:\\"));
-                QTest::keyClick(d.focusWidget(), Qt::Key_Escape);
-                QVERIFY(d.isVisible());
-                dir->setCurrentItem(dir->entry(QStringLiteral("zeta")));
-                QTest::keyClick(dir, Qt::Key_Return);
-                QTest::mouseClick(dir->viewport(), Qt::LeftButton, {}, dir->visualItemRect(dir->entry("C:\\")).center());
-                QVERIFY(dir->currentItem() == dir->entry(QStringLiteral("C:\\")) && openPath(dir) == QStringLiteral("C:\\zeta"));
-                end[0] == 'c' ? void(d.close()) : QTest::keyClick(button(d, end), Qt::Key_Return);
-                QVERIFY(!d.isVisible());
-            };
-            w.Command7->click();
-            QCOMPARE(rig.shared.pickedFolder, end[0] == 'O' ? std::optional<QString>(QStringLiteral("C:\\zeta")) : std::nullopt);
-            QCOMPARE(w.Text1[0]->text(), QStringLiteral("C:\\zeta\\"));
-        }
+        QCOMPARE(seen, (QStringList{"shown", "centred", "OKButton", "Pics,zeta", "Holiday,Work", "C:\\Pics\\Holiday",
+                                    "4 drives, c:", "c: C:\\", "A:\\"}));
+        QCOMPARE(said(rig), QStringList{"Corvanta: Drive e: is not ready.  Insert a disk or choose another drive."});
+        QCOMPARE(rig.shared.pickedFolder, std::optional<QString>("A:\\"));
+        QCOMPARE(tab(w), "C:\\Pics | A:\\ | - | pending");
+        rig.prompt.onModal = [&](QDialog &d) { seen << openPath(child<FolderTree>(&d, "Dir1")); };
+        w.Command7->click();
+        QCOMPARE(seen.last(), "C:\\");  // the program's folder again, not the last one chosen
+        w.close();
+    }
+
+    // It opens at the program's folder every time. ESC does nothing; Enter
+    // opens the highlighted folder or presses the focused button; OK hands
+    // back the open folder, not the highlighted one; the close box and
+    // Cancel hand back nothing.
+    void pickerEnds_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("OK") << "OKButton" << "C:\\zeta\\";
+        QTest::newRow("Cancel") << "CancelButton" << "C:\\Pics";
+        QTest::newRow("the close box") << "close box" << "C:\\Pics";
+    }
+    void pickerEnds()
+    {
+        QFETCH(QString, end);
+        Rig rig;
+        QDir(rig.c()).mkpath("zeta");
+        frmMain &w = start(rig);
+        QStringList seen;
+        rig.prompt.onModal = [&](QDialog &d) {
+            d.show();
+            seen << (QTest::qWaitForWindowExposed(&d) ? "shown" : "not shown");
+            auto *dir = child<FolderTree>(&d, "Dir1");
+            seen << openPath(dir);
+            QTest::keyClick(d.focusWidget(), Qt::Key_Escape);
+            seen << (d.isVisible() ? "open" : "closed");
+            dir->setCurrentItem(dir->entry("zeta"));
+            QTest::keyClick(dir, Qt::Key_Return);
+            QTest::mouseClick(dir->viewport(), Qt::LeftButton, {}, dir->visualItemRect(dir->entry("C:\\")).center());
+            seen << dir->currentItem()->text(0) + " highlighted, " + openPath(dir) + " open";
+            end == "close box" ? void(d.close()) : QTest::keyClick(child<QPushButton>(&d, end), Qt::Key_Return);
+            seen << (d.isVisible() ? "open" : "closed");
+        };
+        w.Command7->click();
+        QCOMPARE(seen, (QStringList{"shown", "C:\\", "open", "C:\\ highlighted, C:\\zeta open", "closed"}));
+        QTEST(w.Text1[0]->text(), "box");
     }
 };
 

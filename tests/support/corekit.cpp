@@ -3,8 +3,6 @@
 #include "settings/store.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QSettings>
 
@@ -51,60 +49,74 @@ QStringList ScriptedPrompt::texts() const
 
 Drives::Drives()
 {
-    m_map.removeDrive(QLatin1Char('A'));
-    m_map.removeDrive(QLatin1Char('C'));
-    root(QLatin1Char('A'));
-    root(QLatin1Char('C'));
+    m_map.removeDrive('A');
+    m_map.removeDrive('C');
+    root('A');
+    root('C');
 }
 
 QString Drives::root(QChar letter)
 {
-    const QString folder = m_dir.path() + QStringLiteral("/drive_") + letter.toUpper();
+    const QString folder = m_dir.path() + "/drive_" + letter.toUpper();
     QDir().mkpath(folder);
     if (!m_map.hasDrive(letter))
         m_map.setDrive(letter, folder);
     return m_map.hostRoot(letter);
 }
 
-void Drives::makeNotReady(QChar letter)
+pf::Status HookedFs::copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
+                              const pf::CopyProgress &progress)
 {
-    m_map.setDrive(letter, m_dir.path() + QStringLiteral("/missing_") + letter.toUpper());
+    if (pf::Status s = beforeCopy ? beforeCopy(source, destination) : pf::Status(); !s)
+        return s;
+    pf::CopyProgress watched = progress;
+    if (duringCopy)
+        watched = [&](qint64 done, qint64 total) {
+            duringCopy(source);
+            if (progress)
+                progress(done, total);
+        };
+    pf::Status s = pf::FileSystem::copyFile(source, destination, mode, watched);
+    if (s && afterCopy)
+        afterCopy(source, destination);
+    return s;
 }
 
-void clearSettings()
+pf::Status HookedFs::deleteFile(const QString &path, const pf::FileId *expected)
+{
+    if (pf::Status s = beforeDelete ? beforeDelete(path) : pf::Status(); !s)
+        return s;
+    return pf::FileSystem::deleteFile(path, expected);
+}
+
+void clearSettings(bool showSplash)
 {
     QSettings s;
     s.clear();
-    s.sync();
+    if (!showSplash)
+        s.setValue(settings::kSection + '/' + settings::kSplashScreen, "False");
 }
 
-QString storedSetting(const QString &key)
-{
-    QSettings s;
-    return s.value(settings::kSection + QLatin1Char('/') + key).toString();
-}
+QString storedSetting(const QString &key) { return QSettings().value(settings::kSection + '/' + key).toString(); }
 
 void storeSetting(const QString &key, const QString &value)
 {
-    QSettings s;
-    s.setValue(settings::kSection + QLatin1Char('/') + key, value);
-    s.sync();
+    QSettings().setValue(settings::kSection + '/' + key, value);
 }
 
 static void setModified(const QString &path, const QDateTime &modified)
 {
-    if (!modified.isValid())
-        return;
     struct utimbuf t;
     t.actime = t.modtime = modified.toSecsSinceEpoch();
-    QVERIFY2(::utime(QFile::encodeName(path).constData(), &t) == 0, qPrintable(path));
+    if (modified.isValid() && ::utime(QFile::encodeName(path).constData(), &t) != 0)
+        qFatal("cannot set the date of %s", qPrintable(path));
 }
 
 void writeFile(const QString &path, const QByteArray &content, const QDateTime &modified)
 {
     QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    f.write(content);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size() || !f.flush())
+        qFatal("cannot write %s", qPrintable(path));
     f.close();
     setModified(path, modified);
 }
@@ -112,9 +124,7 @@ void writeFile(const QString &path, const QByteArray &content, const QDateTime &
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 void makeJpeg(const QString &path, int width, int height, const QDateTime &modified, QColor colour)
@@ -124,15 +134,28 @@ void makeJpeg(const QString &path, int width, int height, const QDateTime &modif
     for (int y = 0; y < height; y += 7)
         for (int x = 0; x < width; x += 5)
             img.setPixel(x, y, qRgb((x * 3) & 255, (y * 5) & 255, (x + y) & 255));
-    QVERIFY2(img.save(path, "JPEG", 85), qPrintable(path));
+    if (!img.save(path, "JPEG", 85))
+        qFatal("cannot write %s", qPrintable(path));
     setModified(path, modified);
+}
+
+void makeFifo(const QString &path)
+{
+    if (::mkfifo(QFile::encodeName(path).constData(), 0644) != 0)
+        qFatal("cannot make the named pipe %s", qPrintable(path));
 }
 
 QStringList entries(const QString &folder)
 {
-    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                               QDir::Name);
-    return names;
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList listing(const QString &folder)
+{
+    QStringList out;
+    for (const QString &name : entries(folder))
+        out << name + '=' + QString::fromUtf8(readFile(folder + '/' + name));
+    return out;
 }
 
 PipeGuard::PipeGuard(const QString &pipe, int deadlineMs) : m_pipe(QFile::encodeName(pipe))
@@ -153,16 +176,12 @@ PipeGuard::PipeGuard(const QString &pipe, int deadlineMs) : m_pipe(QFile::encode
     });
 }
 
-PipeGuard::~PipeGuard() { done(); }
-
 void PipeGuard::done()
 {
     m_done = true;
     if (m_thread.joinable())
         m_thread.join();
 }
-
-bool makeFifo(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
 
 int runCoreTests(QObject *test, int argc, char **argv)
 {
@@ -171,8 +190,8 @@ int runCoreTests(QObject *test, int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     qputenv("HOME", QFile::encodeName(config.path()));
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Pixferry"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pixferry"));
+    QCoreApplication::setOrganizationName("Pixferry");
+    QCoreApplication::setApplicationName("Pixferry");
     return QTest::qExec(test, argc, argv);
 }
 

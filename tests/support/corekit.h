@@ -1,14 +1,16 @@
 #pragma once
 // What every test shares, windows or not: temporary folders as drives, a
-// temporary settings location, a prompt that answers from a script, and
-// helpers to make and read files.
+// temporary settings location, a prompt that answers from a script, a file
+// system whose operations can be intercepted, and helpers to make and read
+// files. A helper that makes what a test needs stops the run (qFatal) when
+// it cannot: that is the machine failing, not the program under test.
+// Helpers that read return what they found.
 
 #include "platform/files.h"
 #include "platform/prompt.h"
 
 #include <QColor>
 #include <QDateTime>
-#include <QList>
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
 
@@ -42,7 +44,6 @@ public:
     pf::MsgAnswer messageBox(const QString &text, pf::MsgButtons buttons, const QString &title) override;
     using pf::Prompt::messageBox;
     void showModal(QDialog &dialog) override;
-
     QStringList titles() const;
     QStringList texts() const;
 };
@@ -56,24 +57,44 @@ public:
     pf::DriveMap map() const { return m_map; }
     void unmap(QChar letter) { m_map.removeDrive(letter); }
     // Points a letter at a folder that does not exist (a drive not ready).
-    void makeNotReady(QChar letter);
+    void makeNotReady(QChar letter) { m_map.setDrive(letter, m_dir.path() + "/missing_" + letter.toUpper()); }
 
 private:
     QTemporaryDir m_dir;
     pf::DriveMap m_map;
 };
 
+// A file system whose operations a test can intercept: failures injected,
+// races staged. Each hook runs before the real operation; a failure it
+// returns is the operation's result instead.
+class HookedFs : public pf::FileSystem {
+public:
+    using pf::FileSystem::FileSystem;
+    std::function<pf::Status(const QString &source, const QString &destination)> beforeCopy;
+    std::function<void(const QString &source)> duringCopy;  // after the copy's first part
+    std::function<void(const QString &source, const QString &destination)> afterCopy;  // when it succeeded
+    std::function<pf::Status(const QString &path)> beforeDelete;
+
+    pf::Status copyFile(const QString &source, const QString &destination, pf::CopyMode mode,
+                        const pf::CopyProgress &progress = {}) override;
+    pf::Status deleteFile(const QString &path, const pf::FileId *expected) override;
+    using pf::FileSystem::deleteFile;
+};
+
 // Settings: the store lives in a temporary folder for the whole test run.
-void clearSettings();
+// `showSplash` false stores "Splash Screen=False" after clearing.
+void clearSettings(bool showSplash = true);
 QString storedSetting(const QString &key);
 void storeSetting(const QString &key, const QString &value);
 
 // Files
 void writeFile(const QString &path, const QByteArray &content, const QDateTime &modified = QDateTime());
-QByteArray readFile(const QString &path);
+QByteArray readFile(const QString &path);  // "<missing>" when it cannot be read
 void makeJpeg(const QString &path, int width, int height, const QDateTime &modified = QDateTime(),
               QColor colour = Qt::darkCyan);
+void makeFifo(const QString &path);
 QStringList entries(const QString &folder);  // every name in a folder, sorted, hidden ones too
+QStringList listing(const QString &folder);  // every entry as "name=content", sorted by name
 
 // Guards a step that might wait on a named pipe. Once `deadlineMs` have
 // passed it opens the pipe for writing and closes it again, over and over
@@ -82,7 +103,7 @@ QStringList entries(const QString &folder);  // every name in a folder, sorted, 
 class PipeGuard {
 public:
     explicit PipeGuard(const QString &pipe, int deadlineMs = 1000);
-    ~PipeGuard();
+    ~PipeGuard() { done(); }
     void done();
     // The step waited on the pipe and had to be let go.
     bool letGo() const { return m_letGo; }
@@ -92,9 +113,6 @@ private:
     std::atomic<bool> m_done{false}, m_letGo{false};
     std::thread m_thread;
 };
-
-// Makes a named pipe; false when it cannot be made.
-bool makeFifo(const QString &path);
 
 // Runs a test object without windows: settings in a temporary place.
 int runCoreTests(QObject *test, int argc, char **argv);

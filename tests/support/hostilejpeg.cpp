@@ -3,34 +3,37 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
-#include <QList>
 
 namespace hostile {
 
 namespace {
 
-struct Segment {
-    uchar code;
-    QByteArray bytes;  // the whole segment, marker and length included
-};
-
-// The marker segments before the first scan's data, in order.
-QList<Segment> headerSegments(const QByteArray &jpeg)
+// The marker segments before the first scan's data, in order, each whole
+// (marker and length included).
+QList<QByteArray> headerSegments(const QByteArray &jpeg)
 {
-    QList<Segment> out;
-    qsizetype at = 2;  // after the start-of-image marker
-    while (at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF) {
-        const uchar code = uchar(jpeg[at + 1]);
+    QList<QByteArray> out;
+    for (qsizetype at = 2; at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF;) {
         const int length = uchar(jpeg[at + 2]) << 8 | uchar(jpeg[at + 3]);
-        out.append({code, jpeg.mid(at, 2 + length)});
-        if (code == 0xDA)
+        out << jpeg.mid(at, 2 + length);
+        if (uchar(jpeg[at + 1]) == 0xDA)
             break;
         at += 2 + length;
     }
     return out;
 }
 
-bool isFrame(uchar code) { return code == 0xC0 || code == 0xC1 || code == 0xC2; }
+bool isFrame(const QByteArray &segment) { return uchar(segment[1]) >= 0xC0 && uchar(segment[1]) <= 0xC2; }
+
+// The frame header claiming another size, and made progressive if asked.
+QByteArray claiming(QByteArray frame, QSize claimed, bool progressive)
+{
+    const char size[4] = {char(claimed.height() >> 8), char(claimed.height()), char(claimed.width() >> 8),
+                          char(claimed.width())};
+    if (progressive)
+        frame[1] = char(0xC2);
+    return frame.replace(5, 4, size, 4);
+}
 
 QByteArray be16(int v) { return QByteArray(1, char(v >> 8)) + char(v & 0xFF); }
 
@@ -55,11 +58,9 @@ struct TiffWriter {
 QImage detailed(int width, int height, bool grey)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            line[x] = qRgb((x * 7 + y) & 255, (y * 5) & 255, ((x ^ y) * 3) & 255);
-    }
+            image.setPixel(x, y, qRgb((x * 7 + y) & 255, (y * 5) & 255, ((x ^ y) * 3) & 255));
     return grey ? image.convertToFormat(QImage::Format_Grayscale8) : image;
 }
 
@@ -76,35 +77,22 @@ QByteArray jpeg(const QImage &image, bool progressive)
 QByteArray withFrameSize(QByteArray jpeg, QSize claimed)
 {
     qsizetype at = 2;
-    for (const Segment &s : headerSegments(jpeg)) {
-        if (isFrame(s.code)) {
-            jpeg.replace(at + 5, 4, be16(claimed.height()) + be16(claimed.width()));
-            return jpeg;
-        }
-        at += s.bytes.size();
+    for (const QByteArray &s : headerSegments(jpeg)) {
+        if (isFrame(s))
+            return jpeg.replace(at, s.size(), claiming(s, claimed, false));
+        at += s.size();
     }
     return {};
 }
 
 QByteArray progressiveScans(const QByteArray &baseline, QSize claimed, int scans, const QByteArray &data)
 {
-    QByteArray out("\xFF\xD8", 2);
-    QByteArray scan;
-    for (const Segment &s : headerSegments(baseline)) {
-        if (isFrame(s.code)) {
-            QByteArray frame = s.bytes;
-            frame[1] = char(0xC2);
-            frame.replace(5, 4, be16(claimed.height()) + be16(claimed.width()));
-            out += frame;
-        } else if (s.code == 0xDA) {
-            // The same components and tables; the first pass of the DC
-            // coefficients (spectral 0 to 0, no approximation).
-            scan = s.bytes;
-            scan.chop(3);
-            scan += QByteArray("\x00\x00\x00", 3);
-        } else {
-            out += s.bytes;
-        }
+    QByteArray out("\xFF\xD8", 2), scan;
+    for (const QByteArray &s : headerSegments(baseline)) {
+        if (uchar(s[1]) == 0xDA)  // the same components and tables; the first pass of the DC coefficients
+            scan = s.chopped(3) + QByteArray("\x00\x00\x00", 3);
+        else
+            out += isFrame(s) ? claiming(s, claimed, true) : s;
     }
     if (scan.isEmpty())
         return {};
@@ -136,10 +124,9 @@ QByteArray withExif(const QByteArray &jpeg, const Exif &exif)
 
 long peakResidentKb()
 {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
+    QFile f("/proc/self/status");
+    const QList<QByteArray> lines = f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
+    for (const QByteArray &line : lines)
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toLong();
     return -1;
@@ -147,7 +134,7 @@ long peakResidentKb()
 
 void resetPeakResident()
 {
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    QFile f("/proc/self/clear_refs");
     if (f.open(QIODevice::WriteOnly))
         f.write("5");
 }

@@ -1,16 +1,9 @@
 #include "tests/support/testkit.h"
 
 #include "app/program.h"
-#include "settings/store.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QSettings>
-
-#include <sys/stat.h>
-#include <utime.h>
+#include <QDialog>
 
 namespace testkit {
 
@@ -20,10 +13,7 @@ Rig::Rig()
     rebuildServices();
 }
 
-Rig::~Rig()
-{
-    window.reset();
-}
+Rig::~Rig() { window.reset(); }
 
 void Rig::rebuildServices(std::unique_ptr<pf::FileSystem> fs)
 {
@@ -41,6 +31,20 @@ frmMain &Rig::openMain(bool runLoad)
     return *window;
 }
 
+QString placement(const QWidget &window, const QRect &area, int slack)
+{
+    const QPoint off = window.frameGeometry().center() - area.center();
+    return off.manhattanLength() <= slack ? QString("centred") : QString("off by %1, %2").arg(off.x()).arg(off.y());
+}
+
+QWidget *visibleTopLevel(const QString &objectName)
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == objectName && top->isVisible())
+            return top;
+    return nullptr;
+}
+
 int runTests(QObject *test, int argc, char **argv)
 {
     // The settings store and the platform live in temporary places.
@@ -51,13 +55,15 @@ int runTests(QObject *test, int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     pf::applyProgramLook(app);
-    const int rc = QTest::qExec(test, argc, argv);
+    int failures = QTest::qExec(test, argc, argv);
     // Every widget test ends with no top-level window left open.
-    const QWidgetList open = QApplication::topLevelWidgets();
-    for (QWidget *w : open)
-        if (w->isVisible())
-            qWarning("window left open: %s", qPrintable(w->objectName()));
-    return rc;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) {
+            qCritical("FAIL: window left open: %s", qPrintable(w->objectName()));
+            ++failures;
+        }
+    }
+    return failures;
 }
 
 }  // namespace testkit

@@ -1,22 +1,16 @@
 #pragma once
-// What the tests share: temporary drives, a temporary settings location, a
-// prompt that answers from a script, and helpers to make files.
+// What the window tests share besides the core kit: the services, shared
+// state and a main window over temporary drives, controls found by name,
+// and a run that fails when a test leaves a window open.
 
 #include "app/frmmain.h"
-#include "tests/support/corekit.h"
 #include "platform/services.h"
+#include "tests/support/corekit.h"
 #include "transfer/module1.h"
 
-#include <QDateTime>
 #include <QDialog>
-#include <QList>
-#include <QTemporaryDir>
-#include <QtTest/QtTest>
 
-#include <atomic>
-#include <functional>
 #include <memory>
-#include <thread>
 
 namespace testkit {
 
@@ -33,14 +27,13 @@ public:
 
     // Builds the services again from the drives' current map.
     void rebuildServices(std::unique_ptr<pf::FileSystem> fs = {});
-    // A main window, loaded (Form_Load) with the splash switched off unless
-    // the store says otherwise.
+    // A main window, loaded (Form_Load) unless told otherwise.
     frmMain &openMain(bool runLoad = true);
     QString a() { return drives.root(QLatin1Char('A')); }
     QString c() { return drives.root(QLatin1Char('C')); }
 };
 
-// Finds a child by objectName or fails the test.
+// Finds a child by objectName; a missing one stops the run, naming it.
 template <typename T>
 T *child(QObject *parent, const QString &name)
 {
@@ -50,6 +43,14 @@ T *child(QObject *parent, const QString &name)
     return w;
 }
 
+// "centred" when the middle of the window's frame lies within `slack` pixels
+// (across and down together) of the middle of `area`; else how far off.
+QString placement(const QWidget &window, const QRect &area, int slack);
+
+// The visible top-level window of that name, or none.
+QWidget *visibleTopLevel(const QString &objectName);
+
+// Runs a test object with windows; fails when a window is still open at the end.
 int runTests(QObject *test, int argc, char **argv);
 
 }  // namespace testkit

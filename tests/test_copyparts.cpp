@@ -1,0 +1,227 @@
+// The parts of Copy Disk on their own: the date-time names, the check of a
+// copy before the erase, the questions as message boxes, and what a finished
+// operation shows.
+
+#include "platform/hostnames.h"
+#include "tests/support/corekit.h"
+#include "transfer/copyreport.h"
+#include "transfer/naming.h"
+
+#include <unistd.h>
+
+using namespace testkit;
+
+Q_DECLARE_METATYPE(CopyOutcome::End)
+
+namespace {
+
+// Gives every file the date a test sets, or reads it from the disk.
+struct DatedFs : pf::FileSystem {
+    using pf::FileSystem::FileSystem;
+    std::optional<QDateTime> when;
+    pf::Result<QDateTime> fileDate(const QString &path) override
+    {
+        return when ? pf::Result<QDateTime>(*when) : pf::FileSystem::fileDate(path);
+    }
+};
+
+}  // namespace
+
+class TestCopyParts : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // MM_DD_YYYY_HHMMSS and the last three characters of the name as they
+    // stand; a date without a year of four digits makes no name.
+    void dateTimeNames_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QVariant>("when");  // as the file system gives it; none: the file's own date on the disk
+        QTest::addColumn<QString>("name");   // or what was said instead
+        const QString noName = "has a date that cannot be used for a name (a year outside 1000 to 9999) (error 75)";
+        auto at = [](QDate d, QTime t) { return QVariant(QDateTime(d, t)); };
+        QTest::newRow("the file's own date") << "PIC00012.JPG" << QVariant() << "07_04_2003_090507.JPG";
+        QTest::newRow("gone since the listing") << "GONE.JPG" << QVariant() << "No such file or directory (error 53)";
+        QTest::newRow("small letters") << "pic.jpg" << at({2003, 7, 4}, {9, 5, 7}) << "07_04_2003_090507.jpg";
+        QTest::newRow("midnight") << "P.JPG" << at({2004, 1, 1}, {0, 0}) << "01_01_2004_000000.JPG";
+        QTest::newRow("a second before") << "I.jpg" << at({1999, 12, 31}, {23, 59, 59}) << "12_31_1999_235959.jpg";
+        QTest::newRow("*.jpeg: the last three") << "h.jpeg" << at({2005, 5, 6}, {7, 8, 9}) << "05_06_2005_070809.peg";
+        QTest::newRow("year 1000") << "P.JPG" << at({1000, 1, 1}, {0, 0}) << "01_01_1000_000000.JPG";
+        QTest::newRow("year 10000") << "P.JPG" << at({10000, 1, 1}, {0, 0}) << noName;
+        QTest::newRow("year 999") << "P.JPG" << at({999, 12, 31}, {23, 59, 59}) << noName;
+        QTest::newRow("no date") << "P.JPG" << QVariant(QDateTime()) << noName;
+    }
+    void dateTimeNames()
+    {
+        QFETCH(QString, file);
+        QFETCH(QVariant, when);
+        Drives d;
+        DatedFs fs(d.map());
+        if (when.isValid())
+            fs.when = when.toDateTime();
+        else if (file != "GONE.JPG")
+            writeFile(d.root('A') + '/' + file, "x", QDateTime({2003, 7, 4}, {9, 5, 7}));
+        const pf::Result<QString> name = dateTimeName(fs, "a:\\" + file);
+        QTEST(name.ok() ? *name : name.error().describe(), "name");
+    }
+
+    // The time in front of a renamed copy has no leading zeros.
+    void timePrefixes()
+    {
+        QCOMPARE(timePrefix({14, 3, 9}), "1439");
+        QCOMPARE(timePrefix({9, 5, 7}), "957");
+        QCOMPARE(timePrefix({0, 0, 0}), "000");
+        QCOMPARE(timePrefix({23, 59, 59}), "235959");
+    }
+
+    // The check of a copy before the erase: a file is never its own copy.
+    void checkBeforeErase_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("copy");
+        QTest::addColumn<QString>("mismatch");
+        const QString self = "it is the original itself, not a copy";
+        QTest::newRow("the same path") << "a:\\P.JPG" << "a:\\P.JPG" << self;
+        QTest::newRow("a hard link") << "a:\\P.JPG" << "C:\\Pics\\H.JPG" << self;
+        QTest::newRow("a symbolic link")
+            << "a:\\P.JPG" << "C:\\Pics\\L.JPG" << "cannot be read: Too many levels of symbolic links";
+        QTest::newRow("one byte changed") << "a:\\P.JPG" << "C:\\Pics\\C.JPG" << "different content";
+        QTest::newRow("missing") << "a:\\P.JPG" << "C:\\Pics\\M.JPG" << "missing";
+        QTest::newRow("a folder") << "a:\\P.JPG" << "C:\\Pics\\D.JPG" << "not a regular file";
+        QTest::newRow("the original gone")
+            << "a:\\GONE.JPG" << "C:\\Pics\\T.JPG" << "its original cannot be read: No such file or directory";
+        QTest::newRow("a true copy") << "a:\\P.JPG" << "C:\\Pics\\T.JPG" << "";
+    }
+    void checkBeforeErase()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, copy);
+        Drives d;
+        pf::FileSystem fs(d.map());
+        const QString a = d.root('A'), pics = d.root('C') + "/Pics";
+        QDir().mkpath(pics);
+        writeFile(a + "/P.JPG", "picture");
+        ::link(QFile::encodeName(a + "/P.JPG"), QFile::encodeName(pics + "/H.JPG"));
+        QFile::link(a + "/P.JPG", pics + "/L.JPG");
+        writeFile(pics + "/C.JPG", "pictura");
+        QDir(pics).mkdir("D.JPG");
+        writeFile(pics + "/T.JPG", "picture");
+        const QList<CopyCheck> checks = checkCopies(fs, {{source, copy}});
+        QCOMPARE(checks.size(), 1);
+        QTEST(checks.first().mismatch, "mismatch");
+    }
+
+    // Each question of Copy Disk as its box, and what the answer means.
+    void questions_data()
+    {
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<pf::MsgAnswer>("answer");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<pf::MsgButtons>("buttons");
+        QTest::addColumn<QString>("text");
+        const QString create = "The specified %1 directory:\r%2\rdoes not exist.\r\r"
+                               "Click OK to create it, or click cancel to select a different one on the options tab.";
+        const QString failed = "The file P.JPG could not be copied to C:\\Pics\\\r%1\r\r"
+                               "Click OK to go on with the next file, or Cancel to stop copying.";
+        QTest::newRow("create the image folder: OK") << "create image" << pf::AnsOk << true << "Folder Does Not Exist!"
+                                                     << pf::MbOkCancel << create.arg("image", "C:\\Pics\\");
+        QTest::newRow("create the video folder: Cancel") << "create video" << pf::AnsCancel << false
+                                                         << "Folder Does Not Exist!" << pf::MbOkCancel
+                                                         << create.arg("video", "C:\\Clips\\");
+        QTest::newRow("not created")
+            << "not created" << pf::AnsOk << true << "Folder Not Created" << pf::MbOk
+            << "The folder\rC:\\No\\\rcould not be created: No such file or directory (error 76)\r\r"
+               "Nothing has been copied. Please choose a different folder on the options tab.";
+        QTest::newRow("on the diskette")
+            << "on diskette" << pf::AnsOk << true << "Folder On Diskette" << pf::MbOk
+            << "The video folder\rA:\\DCIM\\\rlies on the diskette in drive A:.  Files copied there would be erased "
+               "with the diskette.\r\rNothing has been copied.  Please choose a folder on another drive on the "
+               "options tab.";
+        QTest::newRow("a clip renamed, its name not UTF-8")
+            << "clip renamed" << pf::AnsOk << true << pf::appTitle() << pf::MbOk
+            << "A file named F\uFFFDte.MPG already exists.  The file being copied will be automatically renamed.";
+        QTest::newRow("failed in the image folder: Cancel") << "failed" << pf::AnsCancel << false << "Copy Failed"
+                                                            << pf::MbOkCancel
+                                                            << failed.arg("No space left on device (error 61)");
+        QTest::newRow("failed on the diskette: OK")
+            << "failed on diskette" << pf::AnsOk << true << "Copy Failed" << pf::MbOkCancel
+            << failed.arg("The file on the diskette changed while it was copied (error 75)");
+        const QString erase = "Files have been successfully copied.\rDo you want Pixferry to erase the source disk?";
+        const QString title = "Erase Source Diskette?";
+        QTest::newRow("erase: Yes") << "erase" << pf::AnsYes << true << title << pf::MbYesNo << erase;
+        QTest::newRow("erase: No") << "erase" << pf::AnsNo << false << title << pf::MbYesNo << erase;
+    }
+    void questions()
+    {
+        QFETCH(QString, question);
+        QFETCH(pf::MsgAnswer, answer);
+        ScriptedPrompt prompt;
+        prompt.answers = {answer};
+        PromptAsker asker(prompt, [](bool) { return ClashChoice::Skip; });
+        bool result = true;
+        if (question == "create image")
+            result = asker.createFolder(FolderKind::Image, "C:\\Pics\\");
+        else if (question == "create video")
+            result = asker.createFolder(FolderKind::Video, "C:\\Clips\\");
+        else if (question == "not created")
+            asker.folderNotCreated("C:\\No\\", pf::makeError(pf::ErrPathNotFound, "No such file or directory"));
+        else if (question == "on diskette")
+            asker.folderOnDiskette(FolderKind::Video, "A:\\DCIM\\");
+        else if (question == "clip renamed")
+            asker.clipRenamed(pf::fromHostName("F\xe9te.MPG"));
+        else if (question == "failed")
+            result = asker.copyFailed("P.JPG", "C:\\Pics\\", pf::makeError(pf::ErrDiskFull, "No space left on device"));
+        else if (question == "failed on diskette")
+            result = asker.copyFailed("P.JPG", "C:\\Pics\\",
+                                      pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\"));
+        else
+            result = asker.erase();
+        QTEST(result, "result");
+        QCOMPARE(prompt.boxes.size(), 1);
+        QTEST(prompt.boxes[0].title, "title");
+        QTEST(prompt.boxes[0].buttons, "buttons");
+        QTEST(prompt.boxes[0].text, "text");
+    }
+
+    // What a finished operation shows, for the ends without an erase.
+    void report_data()
+    {
+        QTest::addColumn<CopyOutcome::End>("end");
+        QTest::addColumn<bool>("stopped");
+        QTest::addColumn<QStringList>("shown");  // status, file line, box text, box title
+        using End = CopyOutcome::End;
+        const QString notErased = "2 files could not be copied.\rThe source diskette has not been erased.";
+        QTest::newRow("failed, went on")
+            << End::Failed << false
+            << QStringList{"2 files could not be copied.", "The diskette was not erased.", notErased,
+                           "Diskette Not Erased"};
+        QTest::newRow("failed, stopped")
+            << End::Failed << true
+            << QStringList{"2 files could not be copied.", "The diskette was not erased.",
+                           "Copying was stopped.\r" + notErased, "Diskette Not Erased"};
+        QTest::newRow("cancelled") << End::Cancelled << true << QStringList{"Operation cancelled.", "", "", ""};
+        QTest::newRow("declined") << End::Declined << false << QStringList{"Operation completed.", "", "", ""};
+        QTest::newRow("a copy differs")
+            << End::CopiesDiffer << false
+            << QStringList{"1 copy does not match.", "The diskette was not erased.",
+                           "These copies do not match the files on the diskette:\rC:\\Pics\\P.JPG (missing)\r\r"
+                           "The source diskette has not been erased.",
+                           "Diskette Not Erased"};
+    }
+    void report()
+    {
+        QFETCH(CopyOutcome::End, end);
+        CopyOutcome out;
+        out.end = end;
+        QFETCH(bool, stopped);
+        out.stopped = stopped;
+        if (end == CopyOutcome::End::Failed)
+            out.notCopied = {"P1.JPG", "P2.JPG"};
+        out.mismatches = {{"a:\\P.JPG", "C:\\Pics\\P.JPG", "missing", {}}};
+        const CopyReport r = reportOf(out);
+        QTEST((QStringList{r.status, r.fileLine, r.boxText, r.boxTitle}), "shown");
+    }
+};
+
+PIXFERRY_CORE_TEST_MAIN(TestCopyParts)
+#include "test_copyparts.moc"
