@@ -149,7 +149,7 @@ Q_DECLARE_METATYPE(CopyOutcome::End)
 class TestCopyOperation : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // One picture, its name free or taken: what the image folder holds after.
+    // One picture (and a clip), its name free or taken: what the folders hold after.
     void naming_data()
     {
         QTest::addColumn<bool>("keep");
@@ -184,13 +184,14 @@ private Q_SLOTS:
         QFETCH(QString, existing);
         QFETCH(ClashChoice, choice);
         World w;
-        w.put({"PIC.JPG"});
+        w.put({"PIC.JPG", "CLIP.MPG"});
         const QString taken = keep ? "PIC.JPG" : kJulyName;
         if (!existing.isEmpty())
             writeFile(w.pic(existing), "old");
         w.script.clashes = {choice};
         QTEST(w.copy(keep).end, "end");
         QTEST(listing(w.pics()), "after");
+        QCOMPARE(entries(w.clips()).size(), choice == ClashChoice::Cancel ? 0 : 1);  // no clip pass after Cancel
         QCOMPARE(w.script.asked.filter("clash"), existing.isEmpty() ? QStringList() : QStringList{"clash " + taken});
         QCOMPARE(w.m1.srcFile, existing.isEmpty() ? QString() : "a:\\PIC.JPG");
         QCOMPARE(w.m1.destFile, existing.isEmpty() ? QString() : "C:\\Pics\\" + taken);
@@ -577,7 +578,6 @@ private Q_SLOTS:
         QCOMPARE(w.copy(keep).end, CopyOutcome::End::Erased);
         QCOMPARE(rawEntries(w.pics()), QList<QByteArray>{copyName});
         QCOMPARE(rawEntries(w.a()), QList<QByteArray>{});  // erased only after its copy was read back equal
-        ::unlink((QFile::encodeName(w.pics()) + '/' + copyName).constData());  // not removed by QTemporaryDir
     }
 };
 

@@ -218,7 +218,7 @@ private Q_SLOTS:
         s.setValue("Drives/D", "/srv/d");
         s.sync();
         pf::SettingsIo io;
-        QVERIFY(io.write("Settings", "Image Folder", "C:\\Pics\\").ok());
+        QCOMPARE(io.write("Settings", "Image Folder", "C:\\Pics\\").ok(), true);
         const pf::DriveFinder finder(sources(QProcessEnvironment(), mounts()));
         QCOMPARE(finder.decide('A').folder, "/srv/card");
         QCOMPARE(finder.decide('D').folder, "/srv/d");

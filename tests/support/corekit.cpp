@@ -7,6 +7,7 @@
 #include <QSettings>
 
 #include <chrono>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,6 +54,12 @@ Drives::Drives()
     m_map.removeDrive('C');
     root('A');
     root('C');
+}
+
+Drives::~Drives()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(m_dir.path()).toStdString(), ignored);
 }
 
 QString Drives::root(QChar letter)

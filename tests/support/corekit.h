@@ -48,10 +48,12 @@ public:
     QStringList texts() const;
 };
 
-// A drive is a temporary folder.
+// A drive is a temporary folder, removed with all it holds, also names
+// that are not UTF-8 (which QTemporaryDir cannot remove).
 class Drives {
 public:
     Drives();
+    ~Drives();
     // The host folder of a letter, made on first use.
     QString root(QChar letter);
     pf::DriveMap map() const { return m_map; }
