@@ -1,147 +1,12 @@
 // The rules of Copy Disk, without windows: names, clashes, standing choices,
-// folders, failures, and the erase that deletes only what is safe elsewhere.
+// folders, failures, and destinations on the diskette.
 // Real folders as drives; the questions answered by script.
 
 #include "platform/hostnames.h"
 #include "platform/picture.h"
-#include "tests/support/corekit.h"
-#include "transfer/copyoperation.h"
-#include "transfer/copyreport.h"
+#include "tests/support/copyworld.h"
 
-#include <QDirIterator>
-#include <QRandomGenerator>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-using namespace testkit;
-
-namespace {
-
-const QDateTime kJuly(QDate(2003, 7, 4), QTime(9, 5, 7));
-const QString kJulyName = "07_04_2003_090507.JPG";
-const QString kCrafted = "x\\..\\..\\Outside\\planted.jpg";
-const QString kDone = "Operation completed.";
-const QString kNotErased = "1 file could not be copied.\rThe source diskette has not been erased.";
-
-// Answers the questions from lists, and notes what was asked and each pass.
-class Script : public CopyAsker, public CopyWatcher {
-public:
-    QList<ClashChoice> clashes;     // the answers at clashes, in turn (then Skip)
-    QList<bool> goOn;               // at failed copies, in turn (then go on)
-    bool createFolders = true, eraseDiskette = true;
-    std::function<void()> atClash;  // runs while a clash is asked
-    QStringList asked;              // "clash P.JPG", "clash P.JPG (ours)", "failed P.JPG: why (error 61)", ...
-    QStringList passes;             // "images 3", "clips 1"
-    Module1 *m1 = nullptr;
-
-    bool createFolder(FolderKind, const QString &folder) override { return note("create " + folder), createFolders; }
-    void folderNotCreated(const QString &folder, const pf::PlatformError &e) override
-    {
-        note("not created " + folder + ": " + e.describe());
-    }
-    void folderOnDiskette(FolderKind, const QString &folder) override { note("on diskette " + folder); }
-    ClashChoice clash(bool ours) override
-    {
-        note("clash " + m1->newName + (ours ? " (ours)" : ""));
-        if (atClash)
-            atClash();
-        return clashes.isEmpty() ? ClashChoice::Skip : clashes.takeFirst();
-    }
-    void clipRenamed(const QString &name) override { note("clip renamed " + name); }
-    bool copyFailed(const QString &name, const QString &, const pf::PlatformError &e) override
-    {
-        note("failed " + name + ": " + (e.sourceSide ? "on the diskette, " : "") + e.describe());
-        return goOn.isEmpty() || goOn.takeFirst();
-    }
-    bool erase() override { return note("erase?"), eraseDiskette; }
-    void passStarts(Pass pass, int n) override
-    {
-        passes << (pass == Pass::Images ? "images " : "clips ") + QString::number(n);
-    }
-
-private:
-    void note(const QString &what) { asked << what; }
-};
-
-// A diskette, an image folder C:\Pics\ and a video folder C:\Clips\.
-struct World {
-    explicit World(bool makeFolders = true)
-    {
-        m1.imageFolder = "C:\\Pics\\";
-        m1.videoFolder = "C:\\Clips\\";
-        script.m1 = &m1;
-        if (makeFolders)
-            QDir().mkpath(pics()), QDir().mkpath(clips());
-    }
-    Drives drives;
-    HookedFs fs{drives.map()};
-    Module1 m1;
-    Script script;
-
-    QString a() { return drives.root('A'); }
-    QString pics() { return drives.root('C') + "/Pics"; }
-    QString clips() { return drives.root('C') + "/Clips"; }
-    QString onDisk(const QString &name) { return a() + '/' + name; }
-    QString pic(const QString &name) { return pics() + '/' + name; }
-    // Files on the diskette, each holding its own name.
-    void put(const QStringList &names, const QDateTime &when = kJuly)
-    {
-        for (const QString &n : names)
-            writeFile(onDisk(n), n.toUtf8(), when);
-    }
-    // The diskette's lists as the main window reads them.
-    DisketteLists lists()
-    {
-        auto list = [this](const char *pattern, bool all) { return fs.listFiles("a:\\", pattern, all).valueOr({}); };
-        return {"a:\\", list("*.jpg", false), list("*.mpg", false), list("*.411", true)};
-    }
-    CopyOutcome run(const DisketteLists &lists, bool keepNames)
-    {
-        return CopyOperation(fs, m1, script, script, [] { return QTime(14, 3, 9); }).run(lists, keepNames);
-    }
-    CopyOutcome copy(bool keepNames) { return run(lists(), keepNames); }
-};
-
-// Every file and folder below `top` as "path=content" (folders as "path/").
-QStringList tree(const QString &top)
-{
-    QStringList out;
-    QDirIterator it(top, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const bool folder = it.fileInfo().isDir() && !it.fileInfo().isSymLink();
-        out << path.mid(top.size()) + (folder ? QString("/") : "=" + QString::fromUtf8(readFile(path)));
-    }
-    out.sort();
-    return out;
-}
-
-// The names of a folder as the file system holds them, bytes and all.
-QList<QByteArray> rawEntries(const QString &folder)
-{
-    QList<QByteArray> out;
-    if (DIR *d = ::opendir(QFile::encodeName(folder).constData())) {
-        while (dirent *e = ::readdir(d))
-            if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
-                out << QByteArray(e->d_name);
-        ::closedir(d);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-QString keptBox(const QString &line)
-{
-    return "The source diskette has been erased, except for 1 file that was kept:\r" + line;
-}
-
-pf::Status fail(int err, const QString &path) { return pf::errorFromErrno(err, path); }
-
-}  // namespace
+using namespace copyworld;
 
 Q_DECLARE_METATYPE(ClashChoice)
 Q_DECLARE_METATYPE(CopyOutcome::End)
@@ -345,134 +210,6 @@ private Q_SLOTS:
         QCOMPARE(entries(w.a()), (QStringList{"P1.JPG", "P2.JPG", "P3.JPG"}));
     }
 
-    // After Yes: one file of each outcome beside a picture copied as usual.
-    // Whether it is still on the diskette, and the closing box.
-    void eraseRule_data()
-    {
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("kept");
-        QTest::addColumn<QString>("box");
-        QTest::newRow("copied") << "copied" << "P.JPG" << false << kDone;
-        QTest::newRow("replaced by a later picture")
-            << "replaced" << "P.JPG" << true << keptBox("P.JPG (its copy was replaced by Q.JPG)");
-        QTest::newRow("skipped, existing identical") << "skip same" << "P.JPG" << false << kDone;
-        QTest::newRow("skipped, existing differs")
-            << "skip other" << "P.JPG" << true << keptBox("P.JPG (skipped, differs from the existing image)");
-        QTest::newRow("skipped, existing is a named pipe")
-            << "skip pipe" << "P.JPG" << true << keptBox("P.JPG (skipped, differs from the existing image)");
-        QTest::newRow("copy failed") << "failed" << "P.JPG" << true << kNotErased;
-        QTest::newRow("copy changed after it was made")
-            << "altered" << "P.JPG" << true
-            << "These copies do not match the files on the diskette:\rC:\\Pics\\" + kJulyName
-                   + " (different content)\r\rThe source diskette has not been erased.";
-        QTest::newRow("cannot be deleted")
-            << "undeletable" << "P.JPG" << true
-            << "These files could not be deleted and are still on the diskette:\r"
-               "a:\\P.JPG: Permission denied (error 70)";
-        QTest::newRow("no pass copies *.JPEG")
-            << "other" << "P.JPEG" << true << keptBox("P.JPEG (not a picture or clip)");
-        QTest::newRow("no pass copies *.CR2") << "other" << "P.CR2" << true << keptBox("P.CR2 (not a picture or clip)");
-        QTest::newRow("camera index file, read-only") << "other" << "P.411" << false << kDone;
-        QTest::newRow("camera index file, hidden") << "other" << ".P.411" << false << kDone;
-        QTest::newRow("hidden file") << "other" << ".keep" << true << kDone;
-        QTest::newRow("sub-folder with a picture") << "folder" << "DCIM" << true << kDone;
-        QTest::newRow("appeared after the listing")
-            << "late" << "P.JPG" << true << keptBox("P.JPG (appeared after the diskette was read)");
-        QTest::newRow("name with a backslash") << "other" << kCrafted << true << kNotErased;
-        QTest::newRow("a link named like a picture")
-            << "link" << "L.JPG" << true
-            << kDone + "\r\r1 entry named like a picture or clip was not copied: it is a link, a folder or another "
-                       "entry that is not a file.";
-    }
-    void eraseRule()
-    {
-        QFETCH(QString, outcome);
-        QFETCH(QString, file);
-        World w;
-        w.put({"COMPANION.JPG"}, kJuly.addDays(1));
-        if (outcome == "link")
-            QFile::link(w.onDisk("COMPANION.JPG"), w.onDisk(file));
-        else if (outcome == "folder")
-            QDir(w.a()).mkpath(file), writeFile(w.onDisk(file + "/IN.JPG"), "inside");
-        else if (outcome != "late")
-            w.put({file});
-        if (file.endsWith(".411"))
-            ::chmod(QFile::encodeName(w.onDisk(file)).constData(), 0444);
-        if (outcome == "replaced") {
-            w.put({"Q.JPG"});  // the same second: the same date-time name
-            w.script.clashes = {ClashChoice::Replace};
-        } else if (outcome == "skip pipe") {
-            makeFifo(w.pic(kJulyName));
-        } else if (outcome.startsWith("skip")) {
-            writeFile(w.pic(kJulyName), outcome == "skip same" ? file.toUtf8() : "old");
-        }
-        w.fs.beforeCopy = [&](const QString &src, const QString &) {
-            return outcome == "failed" && src.endsWith("P.JPG") ? fail(ENOSPC, src) : pf::Status();
-        };
-        w.fs.afterCopy = [&](const QString &src, const QString &dst) {
-            if (outcome == "altered" && src.endsWith("P.JPG"))
-                writeFile(w.fs.hostPath(dst).valueOr(QString()), "P.JPX");  // the same length
-        };
-        w.fs.beforeDelete = [&](const QString &path) {
-            return outcome == "undeletable" && path.endsWith("P.JPG") ? fail(EACCES, path) : pf::Status();
-        };
-        const DisketteLists lists = w.lists();
-        if (outcome == "late")
-            w.put({file});  // after the lists were read
-        PipeGuard guard(w.pic(kJulyName), outcome == "skip pipe" ? 1000 : 60000);
-        const CopyOutcome out = w.run(lists, false);
-        guard.done();
-
-        QCOMPARE(guard.letGo(), false);
-        QTEST(entries(w.a()).contains(file), "kept");
-        QCOMPARE(entries(w.a()).contains("COMPANION.JPG"), out.end != CopyOutcome::End::Erased);
-        QTEST(reportOf(out).boxText, "box");
-    }
-
-    // Random diskettes (pictures sharing seconds, names already in the
-    // image folder with the same or other bytes) and random answers,
-    // standing choices among them, then Yes: every picture is still
-    // somewhere, byte for byte.
-    void nothingLost()
-    {
-        QRandomGenerator random(20261207);
-        const QList<ClashChoice> choices{ClashChoice::Replace, ClashChoice::Rename, ClashChoice::Skip,
-                                         ClashChoice::ReplaceAll, ClashChoice::RenameAll};
-        World w;
-        for (int round = 0; round < 200; ++round) {
-            for (const QString &folder : {w.a(), w.pics()})
-                for (const QString &name : entries(folder))
-                    QFile::remove(folder + '/' + name);
-            const bool keep = random.bounded(2) == 1;
-            const int count = 1 + random.bounded(12);
-            QList<QByteArray> pictures;
-            for (int i = 0; i < count; ++i) {
-                const QString name = QString("P%1.JPG").arg(i);
-                const QByteArray bytes = "picture " + QByteArray::number(random.bounded(count + 2));  // some alike
-                writeFile(w.onDisk(name), bytes, kJuly.addSecs(random.bounded(3)));
-                pictures << bytes;
-                if (random.bounded(3) == 0)
-                    writeFile(w.pic(keep ? name : QString("07_04_2003_09050%1.JPG").arg(7 + random.bounded(3))),
-                              random.bounded(2) ? bytes : QByteArray("other"));
-            }
-            w.script.clashes.clear();
-            for (int i = 0; i < 2 * count; ++i)
-                w.script.clashes << choices.at(random.bounded(int(choices.size())));
-            QCOMPARE(w.copy(keep).end, CopyOutcome::End::Erased);
-            const QStringList copies = listing(w.pics());
-            QStringList lost;
-            for (int i = 0; i < count; ++i) {
-                const QString name = QString("P%1.JPG").arg(i), bytes = QString::fromUtf8(pictures.at(i));
-                const bool copied =
-                    std::any_of(copies.begin(), copies.end(), [&](const QString &c) { return c.endsWith('=' + bytes); });
-                if (readFile(w.onDisk(name)) != pictures.at(i) && !copied)
-                    lost << QString("round %1: %2").arg(round).arg(name);
-            }
-            QCOMPARE(lost, QStringList());
-        }
-    }
-
     // A destination on the diskette, or inside it through a link or the
     // drive mapping: refused, nothing copied, nothing erased.
     void destinationOnDiskette_data()
@@ -511,49 +248,6 @@ private Q_SLOTS:
         QCOMPARE(tree(top), before);
     }
 
-    // A copy this operation made is shown as such at a clash, and a
-    // standing "Re&place All" does not settle that clash.
-    void ownCopyAsked()
-    {
-        World w;
-        w.put({"X.JPG", "Y.JPG", "Z.JPG"});
-        writeFile(w.pic("07_04_2003_090508.JPG"), "old");
-        w.put({"W.JPG"}, kJuly.addSecs(1));
-        w.script.clashes = {ClashChoice::ReplaceAll, ClashChoice::Replace, ClashChoice::Skip};
-        QCOMPARE(w.copy(false).end, CopyOutcome::End::Erased);
-        QCOMPARE(w.script.asked, (QStringList{"clash 07_04_2003_090508.JPG", "clash " + kJulyName + " (ours)",
-                                             "clash " + kJulyName + " (ours)", "erase?"}));
-        QCOMPARE(readFile(w.pic(kJulyName)), "Y.JPG");
-        QCOMPARE(entries(w.a()), (QStringList{"X.JPG", "Z.JPG"}));
-    }
-
-    // Names holding backslashes beside a real sub-folder of that path are
-    // reported and never made into paths: nothing outside changes, also
-    // when the erase is handed such names.
-    void craftedNames()
-    {
-        World w;
-        QDir(w.a()).mkpath("sub");
-        writeFile(w.onDisk("sub/PIC.JPG"), "inside");
-        for (const QString &name : {QString("sub\\PIC.JPG"), kCrafted, QString("sub\\CLIP.MPG")})
-            writeFile(w.onDisk(name), "crafted");
-        w.put({"GOOD.JPG"});
-        QDir(w.drives.root('C')).mkpath("Outside");
-        const QString top = w.drives.root('C') + "/..";
-        QStringList expected = tree(top) << "/drive_C/Pics/GOOD.JPG=GOOD.JPG";
-        expected.sort();
-        const CopyOutcome out = w.copy(true);
-        QCOMPARE(out.notCopied, (QStringList{"sub\\PIC.JPG", kCrafted, "sub\\CLIP.MPG"}));
-        QCOMPARE(w.script.asked.first(),
-                 "failed sub\\PIC.JPG: A name the program cannot copy: it holds \"\\\" or \"/\" (error 75)");
-        QCOMPARE(tree(top), expected);
-
-        const QHash<QString, pf::FileId> safe{{"sub\\PIC.JPG", {}}, {kCrafted, {}}};
-        const EraseOutcome erased = eraseCopied(w.fs, "a:\\", safe, {"sub\\PIC.411", ".."}, {});
-        QCOMPARE(erased.failures.size(), 0);
-        QCOMPARE(tree(top), expected);
-    }
-
     // A name written under another code page ("F\xe9te.jpg"): copied under
     // its own bytes (or its date name), checked and erased by them, and
     // opened as a picture by them.
@@ -579,6 +273,7 @@ private Q_SLOTS:
         QCOMPARE(rawEntries(w.pics()), QList<QByteArray>{copyName});
         QCOMPARE(rawEntries(w.a()), QList<QByteArray>{});  // erased only after its copy was read back equal
     }
+
 };
 
 PIXFERRY_CORE_TEST_MAIN(TestCopyOperation)

@@ -1,13 +1,10 @@
-// The parts of Copy Disk on their own: the date-time names, the check of a
-// copy before the erase, the questions as message boxes, and what a finished
-// operation shows.
+// The parts of Copy Disk on their own: the date-time names, the questions as
+// message boxes, and what a finished operation shows.
 
 #include "platform/hostnames.h"
 #include "tests/support/corekit.h"
 #include "transfer/copyreport.h"
 #include "transfer/naming.h"
-
-#include <unistd.h>
 
 using namespace testkit;
 
@@ -71,43 +68,6 @@ private Q_SLOTS:
         QCOMPARE(timePrefix({9, 5, 7}), "957");
         QCOMPARE(timePrefix({0, 0, 0}), "000");
         QCOMPARE(timePrefix({23, 59, 59}), "235959");
-    }
-
-    // The check of a copy before the erase: a file is never its own copy.
-    void checkBeforeErase_data()
-    {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("copy");
-        QTest::addColumn<QString>("mismatch");
-        const QString self = "it is the original itself, not a copy";
-        QTest::newRow("the same path") << "a:\\P.JPG" << "a:\\P.JPG" << self;
-        QTest::newRow("a hard link") << "a:\\P.JPG" << "C:\\Pics\\H.JPG" << self;
-        QTest::newRow("a symbolic link")
-            << "a:\\P.JPG" << "C:\\Pics\\L.JPG" << "cannot be read: Too many levels of symbolic links";
-        QTest::newRow("one byte changed") << "a:\\P.JPG" << "C:\\Pics\\C.JPG" << "different content";
-        QTest::newRow("missing") << "a:\\P.JPG" << "C:\\Pics\\M.JPG" << "missing";
-        QTest::newRow("a folder") << "a:\\P.JPG" << "C:\\Pics\\D.JPG" << "not a regular file";
-        QTest::newRow("the original gone")
-            << "a:\\GONE.JPG" << "C:\\Pics\\T.JPG" << "its original cannot be read: No such file or directory";
-        QTest::newRow("a true copy") << "a:\\P.JPG" << "C:\\Pics\\T.JPG" << "";
-    }
-    void checkBeforeErase()
-    {
-        QFETCH(QString, source);
-        QFETCH(QString, copy);
-        Drives d;
-        pf::FileSystem fs(d.map());
-        const QString a = d.root('A'), pics = d.root('C') + "/Pics";
-        QDir().mkpath(pics);
-        writeFile(a + "/P.JPG", "picture");
-        ::link(QFile::encodeName(a + "/P.JPG"), QFile::encodeName(pics + "/H.JPG"));
-        QFile::link(a + "/P.JPG", pics + "/L.JPG");
-        writeFile(pics + "/C.JPG", "pictura");
-        QDir(pics).mkdir("D.JPG");
-        writeFile(pics + "/T.JPG", "picture");
-        const QList<CopyCheck> checks = checkCopies(fs, {{source, copy}});
-        QCOMPARE(checks.size(), 1);
-        QTEST(checks.first().mismatch, "mismatch");
     }
 
     // Each question of Copy Disk as its box, and what the answer means.
@@ -221,6 +181,7 @@ private Q_SLOTS:
         const CopyReport r = reportOf(out);
         QTEST((QStringList{r.status, r.fileLine, r.boxText, r.boxTitle}), "shown");
     }
+
 };
 
 PIXFERRY_CORE_TEST_MAIN(TestCopyParts)
