@@ -45,7 +45,7 @@ private Q_SLOTS:
     // the image folder first; a drive that is not ready counts as missing.
     void loading_data()
     {
-        QTest::addColumn<QStringList>("stored");  // Splash Screen, Rename, Image Folder, Video Folder (none: not stored)
+        QTest::addColumn<QStringList>("stored");  // Splash Screen, Rename, Image Folder, Video Folder; none: not stored
         QTest::addColumn<QString>("loaded");      // splash shown, Check2, Check1, Text1(0), the folder used
         QTest::addColumn<QStringList>("said");
         const QString image = "The specified image folder does not exist.  Please check the options tab!";
@@ -79,36 +79,6 @@ private Q_SLOTS:
         QCOMPARE(storedSetting(settings::kRename), stored.value(1));  // nothing but the splash choice is written
     }
 
-    // The captions a user reads and the tab order; other keys do nothing;
-    // ESC closes even with the Options tab in front, where Exit is off; Exit
-    // closes, asking nothing.
-    void captionsKeysAndExit()
-    {
-        Rig rig;
-        frmMain &w = rig.openMain();
-        QCOMPARE(w.windowTitle(), "Corvanta");
-        QCOMPARE(w.SSTab1->tabBar()->tabText(0) + w.SSTab1->tabBar()->tabText(1) + w.SSTab1->tabBar()->tabText(2),
-                 "Cop&y&Options&About");
-        QCOMPARE(w.Command6->text(), "E&xit (ESC)");
-        // Tab order: Check Disk, Preview Disk, Copy Disk, Exit.
-        QCOMPARE(w.Command12->nextInFocusChain(), static_cast<QWidget *>(w.Command15));
-        QCOMPARE(w.Command15->nextInFocusChain(), static_cast<QWidget *>(w.Command1));
-        QCOMPARE(w.Command1->nextInFocusChain(), static_cast<QWidget *>(w.Command6));
-        w.show();
-        QApplication::setActiveWindow(&w);
-        w.SSTab1->setCurrentIndex(1);
-        QCOMPARE(w.Command6->isEnabled(), false);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
-        QCOMPARE(w.isVisible(), true);
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Escape);
-        QCOMPARE(w.isVisible(), false);
-        frmMain &again = rig.openMain();
-        again.show();
-        QTest::mouseClick(again.Command6, Qt::LeftButton);
-        QCOMPARE(again.isVisible(), false);
-        QCOMPARE(rig.prompt.boxes.size(), 0);
-    }
-
     // Keys, clicks and close requests leave the splash open; its own timer closes it.
     void splashClosesOnlyByItsTimer()
     {
@@ -126,15 +96,25 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(splash.isVisible(), false, 2000);
     }
 
-    // Check Disk (Shift+F1 acts as F1) counts the root's pictures and clips
-    // in either letter case, clips alone too, not hidden ones; keeps the
-    // index files apart; enables Preview Disk only for pictures; starts the
-    // one-shot status reset.
-    void checkDiskCounts()
+    // The captions a user reads and the tab order. Check Disk (Shift+F1
+    // acts as F1) counts the root's pictures and clips in either letter
+    // case, clips alone too, not hidden ones; keeps the index files apart;
+    // enables Preview Disk only for pictures; starts the one-shot status
+    // reset. Other keys do nothing; ESC closes even with the Options tab in
+    // front, where Exit is off; Exit closes, asking nothing.
+    void captionsKeysAndCheckDisk()
     {
         Rig rig;
         frmMain &w = rig.openMain();
         rig.prompt.fallback = pf::AnsCancel;  // a box would end the check, not the test run
+        QCOMPARE(w.windowTitle(), "Corvanta");
+        QCOMPARE(w.SSTab1->tabBar()->tabText(0) + w.SSTab1->tabBar()->tabText(1) + w.SSTab1->tabBar()->tabText(2),
+                 "Cop&y&Options&About");
+        QCOMPARE(w.Command6->text(), "E&xit (ESC)");
+        // Tab order: Check Disk, Preview Disk, Copy Disk, Exit.
+        QCOMPARE(w.Command12->nextInFocusChain(), static_cast<QWidget *>(w.Command15));
+        QCOMPARE(w.Command15->nextInFocusChain(), static_cast<QWidget *>(w.Command1));
+        QCOMPARE(w.Command1->nextInFocusChain(), static_cast<QWidget *>(w.Command6));
         for (const char *f : {"CLIP0001.MPG", "clip0002.mpg"})
             writeFile(rig.a() + '/' + f, "m");
         w.show();
@@ -156,7 +136,18 @@ private Q_SLOTS:
         QCOMPARE(w.File1.entries(), (QStringList{"PIC00001.JPG", "pic00002.jpg"}));
         QCOMPARE(w.File3.entries(), QStringList{"X.411"});
         QCOMPARE(rig.prompt.boxes.size(), 0);
-        w.close();
+
+        w.SSTab1->setCurrentIndex(1);
+        QCOMPARE(w.Command6->isEnabled(), false);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QCOMPARE(w.isVisible(), true);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Escape);
+        QCOMPARE(w.isVisible(), false);
+        frmMain &again = rig.openMain();
+        again.show();
+        QTest::mouseClick(again.Command6, Qt::LeftButton);
+        QCOMPARE(again.isVisible(), false);
+        QCOMPARE(rig.prompt.boxes.size(), 0);
     }
 
     // No diskette; at "No Disk!" a diskette goes in with nothing that counts
