@@ -74,8 +74,6 @@ private Q_SLOTS:
         const QString create = "Create Folder? [Yes No]: %1\r\r%2 directory specified does not exist.  Create it?  "
                                "Click \"No\" to set it back to the previous setting.";
         const QString kept = ".  The previous setting is kept.";
-        QTest::newRow("existing folders") << QStringList{"c:\\pics", "D:\\Clips\\"} << QStringList()
-                                          << "c:\\pics\\ | D:\\Clips\\ | ticked | clean";
         QTest::newRow("a missing one made on Yes") << QStringList{"C:\\Pics", "D:\\New"}
                                                    << QStringList{create.arg("D:\\New\\", "Video")}
                                                    << "C:\\Pics\\ | D:\\New\\ | ticked | clean";
