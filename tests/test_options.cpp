@@ -131,12 +131,8 @@ private Q_SLOTS:
             const QString exit = w.Command6->isEnabled() ? "on" : "off";
             return QString("tab %1, Exit %2: %3").arg(w.SSTab1->currentIndex()).arg(exit, tab(w));
         };
-        QStringList exits;
-        for (int i : {2, 1, 0, 1}) {
+        for (int i : {2, 1, 0, 1})
             clickTab(bar, i);
-            exits << now().section(':', 0, 0);
-        }
-        QCOMPARE(exits, (QStringList{"tab 2, Exit on", "tab 1, Exit off", "tab 0, Exit on", "tab 1, Exit off"}));
         QCOMPARE(now(), "tab 1, Exit off: C:\\Pics | D:\\Clips | - | clean");
         QTest::keyClicks(w.Text1[0], "x");
         w.Check1->click();
