@@ -55,13 +55,22 @@ struct TiffWriter {
 
 }  // namespace
 
-QImage detailed(int width, int height, bool grey)
+QImage detailed(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             image.setPixel(x, y, qRgb((x * 7 + y) & 255, (y * 5) & 255, ((x ^ y) * 3) & 255));
-    return grey ? image.convertToFormat(QImage::Format_Grayscale8) : image;
+    return image;
+}
+
+QImage solid(QSize size, QColor colour, QColor leftHalf)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    if (leftHalf.isValid())
+        QImage(image.bits(), size.width() / 2, size.height(), image.bytesPerLine(), image.format()).fill(leftHalf);
+    return image;
 }
 
 QByteArray jpeg(const QImage &image, bool progressive)
@@ -72,6 +81,13 @@ QByteArray jpeg(const QImage &image, bool progressive)
     writer.setQuality(85);
     writer.setProgressiveScanWrite(progressive);
     return writer.write(image) ? bytes : QByteArray();
+}
+
+bool near(const QImage &picture, QColor e, double atY)
+{
+    const QColor c = picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, int(picture.height() * atY));
+    return c.isValid() && qAbs(c.red() - e.red()) < 40 && qAbs(c.green() - e.green()) < 40
+           && qAbs(c.blue() - e.blue()) < 40;
 }
 
 QByteArray withFrameSize(QByteArray jpeg, QSize claimed)
@@ -115,7 +131,8 @@ QByteArray withExif(const QByteArray &jpeg, const Exif &exif)
     if (thumb) {
         tiff += w.u16(2);
         tiff += w.entry(0x0201, 4, exif.thumbnailAt >= 0 ? quint32(exif.thumbnailAt) : at);
-        tiff += w.entry(0x0202, 4, exif.thumbnailLength >= 0 ? quint32(exif.thumbnailLength) : quint32(exif.thumbnail.size()));
+        const qint64 length = exif.thumbnailLength >= 0 ? exif.thumbnailLength : exif.thumbnail.size();
+        tiff += w.entry(0x0202, 4, quint32(length));
         tiff += w.u32(0) + exif.thumbnail;
     }
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;

@@ -6,15 +6,24 @@
 // ones need not decode well; they only have to be refused before decoding.
 
 #include <QByteArray>
+#include <QColor>
 #include <QImage>
 #include <QSize>
 
 namespace hostile {
 
-// A picture with some detail, and its JPEG from Qt's writer (baseline, or
-// progressive in the writer's usual handful of scans).
-QImage detailed(int width, int height, bool grey = false);
+inline const QColor kRed(220, 30, 30), kGreen(30, 200, 60), kBlue(30, 60, 220), kGrey(128, 128, 128);
+
+// A picture with some detail; one of a colour, its left half of another if
+// given; and its JPEG from Qt's writer (baseline, or progressive in the
+// writer's usual handful of scans).
+QImage detailed(int width, int height);
+QImage solid(QSize size, QColor colour, QColor leftHalf = QColor());
 QByteArray jpeg(const QImage &image, bool progressive = false);
+
+// The colour of a picture in its middle column, at a fraction of its height,
+// is near the expected one (as a JPEG keeps a colour).
+bool near(const QImage &picture, QColor expected, double atY = 0.5);
 
 // The same stream with the frame header claiming `claimed` (every other
 // byte as it was); empty when the stream has no frame header.
