@@ -128,11 +128,6 @@ class TestDesktop : public QObject {
     QTemporaryDir m_config;  // the settings folder of the program's runs
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QDir().mkpath(m_config.filePath("Pixferry"));
-        writeFile(m_config.filePath("Pixferry/Pixferry.conf"), "[Drives]\nD=/srv/pictures\n");
-    }
     void init() { clearSettings(false); }
 
     // Whatever a test put in the settings file's place, or its folder's, goes.
@@ -143,8 +138,8 @@ private Q_SLOTS:
         QDir().mkpath(settingsFolder());
     }
 
-    // --help shows every mapped letter as it would be used now, and why, and
-    // the settings file it read.
+    // --help shows the drives as they would be used now, and why, and the
+    // settings file it reads.
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -153,8 +148,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("err");  // a line standard error holds ("" for none at all)
         const QString usage = "Usage: pixferry [options]", conf = m_config.filePath("Pixferry/Pixferry.conf");
         QTest::newRow("-h: drive A:") << QStringList{"-h"} << "0" << "  A:  /srv/card  (from PIXFERRY_DRIVE_A)" << "";
-        QTest::newRow("--help: a drive of the settings file")
-            << QStringList{"--help"} << "0" << "  D:  /srv/pictures  (from the settings file, section [Drives])" << "";
         QTest::newRow("--help: the settings file")
             << QStringList{"--help"} << "0" << "  2. the [Drives] section of " + conf + " (A=/path);" << "";
         QTest::newRow("toolkit option left alone") << QStringList{"-platform", "offscreen", "--version"} << "0"
