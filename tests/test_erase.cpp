@@ -130,8 +130,8 @@ private Q_SLOTS:
             QStringList lost;
             for (int i = 0; i < count; ++i) {
                 const QString name = QString("P%1.JPG").arg(i), bytes = QString::fromUtf8(pictures.at(i));
-                const bool copied =
-                    std::any_of(copies.begin(), copies.end(), [&](const QString &c) { return c.endsWith('=' + bytes); });
+                const auto holdsIt = [&](const QString &copy) { return copy.endsWith('=' + bytes); };
+                const bool copied = std::any_of(copies.begin(), copies.end(), holdsIt);
                 if (readFile(w.onDisk(name)) != pictures.at(i) && !copied)
                     lost << QString("round %1: %2").arg(round).arg(name);
             }
