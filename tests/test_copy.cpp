@@ -40,7 +40,10 @@ struct Desk {
         rig.prompt.onModal = [this](QDialog &dialog) {
             seen << child<QLabel>(&dialog, "Label5")->text() + " " + child<QLabel>(&dialog, "Label4(0)")->text();
             const QString answer = answers.isEmpty() ? "close box" : answers.takeFirst();
-            answer == "close box" ? void(dialog.close()) : child<QPushButton>(&dialog, answer)->click();
+            if (answer == "close box")
+                dialog.close();
+            else
+                child<QPushButton>(&dialog, answer)->click();
         };
     }
     Rig rig;

@@ -219,7 +219,10 @@ private Q_SLOTS:
             rig.prompt.onModal = [&](QDialog &d) {
                 d.show();
                 seen << openPath(child<FolderTree>(&d, "Dir1"));  // the program's folder, not the last one chosen
-                end == "close box" ? void(d.close()) : QTest::keyClick(child<QPushButton>(&d, end), Qt::Key_Return);
+                if (end == "close box")
+                    d.close();
+                else
+                    QTest::keyClick(child<QPushButton>(&d, end), Qt::Key_Return);
             };
             w.Command7->click();
             QCOMPARE(seen.last(), "C:\\");
