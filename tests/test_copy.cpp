@@ -84,6 +84,7 @@ private Q_SLOTS:
     void clashButtons_data()
     {
         QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("ownCopy");  // the existing image is a copy of this run
         QTest::addColumn<QStringList>("seen");
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<QString>("status");
@@ -91,21 +92,22 @@ private Q_SLOTS:
         const QStringList replaced{"P1.JPG=P1.JPG", "P2.JPG=P2.JPG"}, kept{"P1.JPG=old", "P2.JPG=old"};
         const QStringList renamed{"P1.JPG=old", "P2.JPG=old", "a1439P1.JPG=P1.JPG", "a1439P2.JPG=P2.JPG"};
         const QString done = "Operation completed.", cancelled = "Operation cancelled.";
-        QTest::newRow("Replace") << "OKButton" << both << replaced << done;
-        QTest::newRow("Rename") << "Command1" << both << renamed << done;
-        QTest::newRow("Skip") << "Command2" << both << kept << done;
-        QTest::newRow("Replace All") << "Command3" << first << replaced << done;
-        QTest::newRow("Rename All") << "Command4" << first << renamed << done;
-        QTest::newRow("Cancel") << "CancelButton" << first << kept << cancelled;
-        QTest::newRow("the close box") << "close box" << first << kept << cancelled;
+        QTest::newRow("Replace") << "OKButton" << false << both << replaced << done;
+        QTest::newRow("Rename") << "Command1" << false << both << renamed << done;
+        QTest::newRow("Skip") << "Command2" << false << both << kept << done;
+        QTest::newRow("Replace All") << "Command3" << false << first << replaced << done;
+        QTest::newRow("Rename All") << "Command4" << false << first << renamed << done;
+        QTest::newRow("Cancel") << "CancelButton" << false << first << kept << cancelled;
+        QTest::newRow("the close box") << "close box" << false << first << kept << cancelled;
         QTest::newRow("Rename, over this run's copy")
-            << "Command1" << QStringList{"Existing Image (copied from this diskette a moment ago): " + kJulyName}
+            << "Command1" << true
+            << QStringList{"Existing Image (copied from this diskette a moment ago): " + kJulyName}
             << QStringList{kJulyName + "=P1.JPG", "a" + kJulyName + "=P2.JPG"} << done;
     }
     void clashButtons()
     {
         QFETCH(QString, button);
-        const bool ownCopy = QTest::currentDataTag() == QByteArray("Rename, over this run's copy");
+        QFETCH(bool, ownCopy);
         Desk d(!ownCopy);
         d.put({"P1.JPG", "P2.JPG"});
         for (const QString &name : ownCopy ? QStringList() : QStringList{"P1.JPG", "P2.JPG"})

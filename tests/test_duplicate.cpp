@@ -110,17 +110,20 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("ex");
         QTest::addColumn<QVariant>("broken");   // what the side without a size holds; none: no file
         QTest::addColumn<QString>("pictures");  // incoming, existing
+        QTest::addColumn<bool>("turned");       // the incoming picture marked as turned a quarter
         const QSize wide(400, 200), no;
         const QVariant gone;
-        QTest::newRow("wide, tall") << wide << QSize(200, 400) << gone << "73x36 red, 36x73 blue";
-        QTest::newRow("square, small wide") << QSize(300, 300) << QSize(40, 20) << gone << "73x73 red, 73x36 blue";
-        QTest::newRow("3:2, wide") << QSize(3000, 2000) << wide << gone << "73x49 red, 73x36 blue";
-        QTest::newRow("turned by its EXIF mark") << wide << QSize(64, 48) << gone << "36x73 red, 73x55 blue";
-        QTest::newRow("incoming text") << no << wide << QVariant("not a picture") << "73x73 none, 73x36 blue";
-        QTest::newRow("incoming gone") << no << wide << gone << "73x73 none, 73x36 blue";
-        QTest::newRow("existing empty") << wide << no << QVariant(QByteArray()) << "73x36 red, 73x73 none";
+        QTest::newRow("wide, tall") << wide << QSize(200, 400) << gone << "73x36 red, 36x73 blue" << false;
+        QTest::newRow("square, small wide")
+            << QSize(300, 300) << QSize(40, 20) << gone << "73x73 red, 73x36 blue" << false;
+        QTest::newRow("3:2, wide") << QSize(3000, 2000) << wide << gone << "73x49 red, 73x36 blue" << false;
+        QTest::newRow("turned by its EXIF mark") << wide << QSize(64, 48) << gone << "36x73 red, 73x55 blue" << true;
+        QTest::newRow("incoming text") << no << wide << QVariant("not a picture") << "73x73 none, 73x36 blue" << false;
+        QTest::newRow("incoming gone") << no << wide << gone << "73x73 none, 73x36 blue" << false;
+        QTest::newRow("existing empty") << wide << no << QVariant(QByteArray()) << "73x36 red, 73x73 none" << false;
         QTest::newRow("existing cut short")
-            << wide << no << QVariant(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10)) << "73x36 red, 73x73 none";
+            << wide << no << QVariant(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10)) << "73x36 red, 73x73 none"
+            << false;
     }
     void pictures()
     {
@@ -128,7 +131,8 @@ private Q_SLOTS:
         QFETCH(QSize, ex);
         QFETCH(QVariant, broken);
         Clash clash(in, ex, broken);
-        if (QTest::currentDataTag() == QByteArray("turned by its EXIF mark")) {
+        QFETCH(bool, turned);
+        if (turned) {
             // APP1 "Exif", big-endian TIFF, one entry: Orientation, value 6.
             const char app1[] = "\xFF\xE1\x00\x22" "Exif\x00\x00" "MM\x00\x2A\x00\x00\x00\x08" "\x00\x01"
                                 "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00" "\x00\x00\x00\x00";

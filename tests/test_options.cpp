@@ -69,19 +69,20 @@ private Q_SLOTS:
     void save_data()
     {
         QTest::addColumn<QStringList>("typed");  // image folder, video folder
+        QTest::addColumn<bool>("create");  // the answer to "Create Folder?"
         QTest::addColumn<QStringList>("said");
         QTest::addColumn<QString>("tab");
         const QString create = "Create Folder? [Yes No]: %1\r\r%2 directory specified does not exist.  Create it?  "
                                "Click \"No\" to set it back to the previous setting.";
         const QString kept = ".  The previous setting is kept.";
-        QTest::newRow("a missing one made on Yes") << QStringList{"C:\\Pics", "D:\\New"}
+        QTest::newRow("a missing one made on Yes") << QStringList{"C:\\Pics", "D:\\New"} << true
                                                    << QStringList{create.arg("D:\\New\\", "Video")}
                                                    << "C:\\Pics\\ | D:\\New\\ | ticked | clean";
-        QTest::newRow("a missing one declined") << QStringList{"D:\\Missing", "D:\\Clips"}
+        QTest::newRow("a missing one declined") << QStringList{"D:\\Missing", "D:\\Clips"} << false
                                                 << QStringList{create.arg("D:\\Missing\\", "Image")}
                                                 << "C:\\Pics | D:\\Clips\\ | ticked | clean";
         QTest::newRow("cannot be made, cannot be checked")
-            << QStringList{"C:\\No\\Such\\", "E:\\Videos"}
+            << QStringList{"C:\\No\\Such\\", "E:\\Videos"} << true
             << QStringList{create.arg("C:\\No\\Such\\", "Image"),
                            "Corvanta: C:\\No\\Such\\\r\rThis folder could not be created: "
                                + QString::fromLocal8Bit(std::strerror(ENOENT)) + kept,
@@ -89,7 +90,7 @@ private Q_SLOTS:
                            "not ready" + kept}
             << "C:\\Pics | D:\\Clips | ticked | clean";
         QTest::newRow("on the diskette")
-            << QStringList{"A:\\Kept", "D:\\Clips"}
+            << QStringList{"A:\\Kept", "D:\\Clips"} << true
             << QStringList{"Folder On Diskette: A:\\Kept\\\r\rThis folder lies on the diskette in drive A:, and files "
                            "copied there would be erased with it.  The previous setting is kept."}
             << "C:\\Pics | D:\\Clips\\ | ticked | clean";
@@ -99,7 +100,8 @@ private Q_SLOTS:
         QFETCH(QStringList, typed);
         Rig rig;
         frmMain &w = start(rig);
-        rig.prompt.fallback = QTest::currentDataTag() == QByteArray("a missing one declined") ? pf::AnsNo : pf::AnsYes;
+        QFETCH(bool, create);
+        rig.prompt.fallback = create ? pf::AnsYes : pf::AnsNo;
         w.Text1[0]->setText(typed[0]);
         w.Text1[1]->setText(typed[1]);
         w.Check1->click();
