@@ -11,7 +11,8 @@ QString PlatformError::describe() const
 {
     if (number == ErrNone)
         return reason;
-    return QStringLiteral("%1 (error %2)").arg(reason).arg(number);
+    // In one pass: a reason may hold a name from the diskette, "%2" and all.
+    return QStringLiteral("%1 (error %2)").arg(reason, QString::number(number));
 }
 
 void valueOfFailedResult(const PlatformError &error)

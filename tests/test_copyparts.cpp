@@ -103,6 +103,11 @@ private Q_SLOTS:
         QTest::newRow("failed in the image folder: Cancel") << "failed" << pf::AnsCancel << false << "Copy Failed"
                                                             << pf::MbOkCancel
                                                             << failed.arg("No space left on device (error 61)");
+        QTest::newRow("failed, a folder in the way of a name holding %2")
+            << "failed, folder" << pf::AnsOk << true << "Copy Failed" << pf::MbOkCancel
+            << "The file 50%2.JPG could not be copied to C:\\Pics\\\rA folder (or something else that is not a file) "
+               "is already named 50%2.JPG (error 58)\r\r"
+               "Click OK to go on with the next file, or Cancel to stop copying.";
         QTest::newRow("failed on the diskette: OK")
             << "failed on diskette" << pf::AnsOk << true << "Copy Failed" << pf::MbOkCancel
             << failed.arg("The file on the diskette changed while it was copied (error 75)");
@@ -131,6 +136,11 @@ private Q_SLOTS:
             asker.clipRenamed(pf::fromHostName("F\xe9te.MPG"));
         else if (question == "failed")
             result = asker.copyFailed("P.JPG", "C:\\Pics\\", pf::makeError(pf::ErrDiskFull, "No space left on device"));
+        else if (question == "failed, folder")
+            result = asker.copyFailed("50%2.JPG", "C:\\Pics\\",
+                                      pf::makeError(pf::ErrFileExists,
+                                                    "A folder (or something else that is not a file) is already named "
+                                                    "50%2.JPG"));
         else if (question == "failed on diskette")
             result = asker.copyFailed("P.JPG", "C:\\Pics\\",
                                       pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\"));

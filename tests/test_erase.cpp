@@ -41,6 +41,10 @@ private Q_SLOTS:
             << "undeletable" << "P.JPG" << true
             << "These files could not be deleted and are still on the diskette:\r"
                "a:\\P.JPG: Permission denied (error 70)";
+        QTest::newRow("cannot be deleted, beside one kept")
+            << "undeletable, P.JPEG" << "P.JPEG" << true
+            << "These files could not be deleted and are still on the diskette:\r"
+               "a:\\P.JPG: Permission denied (error 70)\r\rThese files were kept:\rP.JPEG (not a picture or clip)";
         QTest::newRow("no pass copies *.JPEG")
             << "other" << "P.JPEG" << true << keptBox("P.JPEG (not a picture or clip)");
         QTest::newRow("camera index file, read-only") << "other" << "P.411" << false << kDone;
@@ -66,6 +70,8 @@ private Q_SLOTS:
             QDir(w.a()).mkpath(file), writeFile(w.onDisk(file + "/IN.JPG"), "inside");
         else if (outcome != "late")
             w.put({file});
+        if (outcome == "undeletable, P.JPEG")
+            w.put({"P.JPG"});
         if (file.endsWith(".411"))
             ::chmod(QFile::encodeName(w.onDisk(file)).constData(), 0444);
         if (outcome == "replaced") {
@@ -81,7 +87,7 @@ private Q_SLOTS:
                 writeFile(w.fs.hostPath(dst).valueOr(QString()), "P.JPX");  // the same length
         };
         w.fs.beforeDelete = [&](const QString &path) {
-            return outcome == "undeletable" && path.endsWith("P.JPG") ? fail(EACCES, path) : pf::Status();
+            return outcome.startsWith("undeletable") && path.endsWith("P.JPG") ? fail(EACCES, path) : pf::Status();
         };
         const DisketteLists lists = w.lists();
         if (outcome == "late")

@@ -43,6 +43,14 @@ QString notFilesLine(qsizetype n)
 // `line` as a paragraph of its own after a box's text, if there is one.
 QString withLine(const QString &line) { return line.isEmpty() ? line : QStringLiteral("\r\r") + line; }
 
+// The files kept on purpose, one per line with the reason.
+QString keptLines(const QList<KeptFile> &kept)
+{
+    return listed(kept, [](const KeptFile &k) {
+        return pf::shownName(k.name) + QStringLiteral(" (") + k.reason + QLatin1Char(')');
+    });
+}
+
 }  // namespace
 
 PromptAsker::PromptAsker(pf::Prompt &prompt, std::function<ClashChoice(bool)> clash, std::function<void()> shown)
@@ -148,6 +156,10 @@ CopyReport reportOf(const CopyOutcome &o)
                             .arg(listed(o.erased.failures, [](const pf::FileFailure &f) {
                                 return pf::shownName(f.path) + QStringLiteral(": ") + f.error.describe();
                             }));
+            // What stayed on purpose is named here too: it may exist nowhere else.
+            if (!o.erased.kept.isEmpty())
+                r.boxText += QStringLiteral("\r\rThese files were kept:\r") + keptLines(o.erased.kept);
+            r.boxText += withLine(notFilesLine(o.notFiles));
             r.boxTitle = QStringLiteral("Erase Incomplete");
         } else if (!o.erased.kept.isEmpty()) {
             // Files that exist nowhere else, or that no pass copies, stay:
@@ -157,9 +169,7 @@ CopyReport reportOf(const CopyOutcome &o)
                 + QStringLiteral(" kept on the diskette.");
             r.boxText = QStringLiteral("The source diskette has been erased, except for %1:\r%2")
                             .arg(counted(n, QStringLiteral("file that was kept"), QStringLiteral("files that were kept")),
-                                 listed(o.erased.kept, [](const KeptFile &k) {
-                                     return pf::shownName(k.name) + QStringLiteral(" (") + k.reason + QLatin1Char(')');
-                                 }))
+                                 keptLines(o.erased.kept))
                 + withLine(notFilesLine(o.notFiles));
             r.boxTitle = pf::appTitle();
         } else {
