@@ -122,6 +122,10 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
     if (Status s = out.commit(); !s)
         return s;
 
+    // The last look-up may have been of this very name: its answer went
+    // with the copy, even where the folder's time did not move.
+    if (m_batch)
+        m_batch->looked = {};
     if (noting) {
         const DriveMap::FolderStamp now = DriveMap::stamp(to.dirFd);
         m_drives.noteAdded(to.hostFolder, folderBefore, to.name, now);
