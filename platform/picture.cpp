@@ -72,13 +72,18 @@ private:
 };
 
 // The header's news: the natural size, and the thumbnail when there is one
-// of the picture's own shape.
-PictureHead headOf(QByteArrayView bytes, const Header &h)
+// of the picture's own shape. The thumbnail is decoded no larger than the
+// picture is shown: one that claims a huge size must not cost more than the
+// picture, nor its turn more again.
+PictureHead headOf(QByteArrayView bytes, const Header &h, const LoadSteps &steps)
 {
     PictureHead head{h.natural, QImage()};
     const ExifFacts exif = readExif(bytes);
     if (exif.hasThumbnail()) {
-        QImage thumbnail = upright(decodeStored(exif.thumbnail(bytes)), exif.orientation);
+        const QSize shown = steps.shownSizeFor ? steps.shownSizeFor(h.natural) : QSize();
+        const bool turned = exif.orientation >= 5;  // stored across what is shown
+        QImage thumbnail = upright(decodeStored(exif.thumbnail(bytes), turned ? shown.transposed() : shown),
+                                   exif.orientation);
         if (sameShape(thumbnail.size(), h.natural))
             head.thumbnail = std::move(thumbnail);
     }
@@ -105,7 +110,7 @@ Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBy
         return std::optional<PictureHead>();  // the scan's header is cut: the whole file decides
     if (Result<QSize> scaled = decodingSize(*h, layout, fileBytes, steps.shownSizeFor, hostPath); !scaled)
         return scaled.error();
-    return std::optional<PictureHead>(headOf(soFar, *h));
+    return std::optional<PictureHead>(headOf(soFar, *h, steps));
 }
 
 // A picture read whole into memory: its markers walked, its header read and
@@ -133,7 +138,7 @@ Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, cons
     if (!scaled)
         return scaled.error();
     if (steps.headRead && !headTold)
-        steps.headRead(headOf(data, *h));
+        steps.headRead(headOf(data, *h, steps));
     if (isCancelled(steps))
         return cancelled(hostPath);
     Result<QImage> image = decode(reader, *scaled, hostPath);

@@ -149,7 +149,7 @@ Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPat
     return image;
 }
 
-QImage decodeStored(QByteArrayView bytes)
+QImage decodeStored(QByteArrayView bytes, QSize shownSize)
 {
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
     QBuffer device(&data);
@@ -160,7 +160,7 @@ QImage decodeStored(QByteArrayView bytes)
     Result<Header> h = readHeader(reader, none);
     if (!withinScans(layout, none) || !h)
         return QImage();
-    Result<QSize> scaled = decodingSize(*h, layout, bytes.size(), {}, none);
+    Result<QSize> scaled = decodingSize(*h, layout, bytes.size(), [shownSize](QSize) { return shownSize; }, none);
     if (!scaled)
         return QImage();
     // A thumbnail is turned by its picture's mark, not by anything inside it.

@@ -43,7 +43,9 @@ Result<QSize> decodingSize(const Header &h, const JpegLayout &layout, qint64 hel
 Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPath);
 
 // A JPEG held in memory (a camera's embedded thumbnail), decoded within the
-// budget as it is stored, without any turn; null when it cannot be.
-QImage decodeStored(QByteArrayView jpeg);
+// budget as it is stored, without any turn, at the smallest of the decoder's
+// steps that covers `shownSize` (as stored; empty: the full size); null when
+// it cannot be.
+QImage decodeStored(QByteArrayView jpeg, QSize shownSize = QSize());
 
 }  // namespace pf::decoding

@@ -145,6 +145,27 @@ private Q_SLOTS:
         QTEST(facts.hasThumbnail() ? facts.thumbnail(bytes).toByteArray() : QByteArray(), "thumbnail");
     }
 
+    // A camera's thumbnail that claims a huge size, turned and mirrored by
+    // the picture's mark, costs no more memory than the picture shown.
+    void hugeThumbnail()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"thumbnail.jpg"_s);
+        const QByteArray thumbnail = withFrameSize(jpeg(solid({64, 64}, kRed)), {7000, 7000});
+        writeFile(path, withExif(withFrameSize(baseline(), {7000, 7000}), {.orientation = 5, .thumbnail = thumbnail}));
+        pf::LoadSteps steps;
+        steps.shownSizeFor = [](QSize) { return kViewer; };
+        QImage shown;
+        steps.headRead = [&shown](const pf::PictureHead &head) { shown = head.thumbnail; };
+        resetPeakResident();
+        const long before = peakResidentKb();
+        const pf::Result<pf::Picture> picture = pf::loadPictureInSteps(path, steps);
+        const long grew = peakResidentKb() - before;  // allowed: 64 MB
+        QVERIFY2(grew < 64 * 1024, qPrintable(u"peak memory grew by %1 kB"_s.arg(grew)));
+        QVERIFY2(!shown.isNull(), "the thumbnail not shown");
+        QVERIFY2(picture, picture ? "" : qPrintable(picture.error().reason));
+    }
+
     void decoderMemory()
     {
         const pf::JpegLayout plain = pf::readJpegLayout(withFrameSize(baseline(), kHuge), 100);
