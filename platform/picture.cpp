@@ -99,7 +99,7 @@ Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBy
     const JpegLayout layout = readJpegLayout(soFar, PictureBudget::kMaxScans);
     if (!layout.isJpeg || layout.scans < 1)
         return std::optional<PictureHead>();
-    if (Status s = withinScans(layout, hostPath); !s)
+    if (Status s = withinLayout(layout, fileBytes, hostPath); !s)
         return s.error();
     QByteArray data = QByteArray::fromRawData(soFar.data(), soFar.size());
     QBuffer device(&data);
@@ -118,7 +118,7 @@ Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBy
 Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, const LoadSteps &steps, bool headTold)
 {
     const JpegLayout layout = readJpegLayout(data, PictureBudget::kMaxScans);
-    if (Status s = withinScans(layout, hostPath); !s)
+    if (Status s = withinLayout(layout, data.size(), hostPath); !s)
         return s.error();
     QBuffer whole;
     std::optional<CancellableBytes> stoppable;
@@ -154,7 +154,7 @@ Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, cons
 Result<Picture> decodeStreamed(QFile &file, const QString &hostPath, const LoadSteps &steps)
 {
     const JpegLayout layout = readJpegLayout(file, PictureBudget::kMaxScans);
-    if (Status s = withinScans(layout, hostPath); !s)
+    if (Status s = withinLayout(layout, 0, hostPath); !s)
         return s.error();
     if (!file.seek(0))
         return refused(hostPath, file.errorString());
@@ -182,6 +182,12 @@ Result<QSize> pictureSize(const QString &hostPath)
     QFile file;
     if (Status s = openRegular(hostPath, file); !s)
         return s.error();
+    // What the reader keeps of the header is counted up to the first scan.
+    const JpegLayout layout = readJpegLayout(file, 0);
+    if (Status s = withinLayout(layout, 0, hostPath); !s)
+        return s.error();
+    if (!file.seek(0))
+        return refused(hostPath, file.errorString());
     QImageReader reader(&file);
     Result<Header> h = readHeader(reader, hostPath);
     if (!h)

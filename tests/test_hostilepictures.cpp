@@ -68,6 +68,9 @@ private Q_SLOTS:
         const QByteArray longData = QByteArray(28 << 10, '\x5a') + QByteArray(28 << 10, '\xFF') + '\0';
         QTest::newRow("1,200 scans, more than is read whole")
             << progressiveScans(baseline(), {64, 48}, 1200, longData) << scansRefused() << false;
+        // Comments before the picture, which the reader keeps, and more than once.
+        const QByteArray comment = QByteArray("\xFF\xFE\xFF\xFF", 4) + QByteArray(65533, 'c');
+        QTest::newRow("72 MB of comments") << baseline().insert(2, comment.repeated(1100)) << memoryRefused() << true;
         QTest::newRow("a named pipe, incoming") << QByteArray() << u"not a regular file"_s << true;
         QTest::newRow("a named pipe, existing") << QByteArray() << u"not a regular file"_s << false;
     }
