@@ -13,6 +13,8 @@ namespace {
 // Marker codes (the byte after 0xFF).
 constexpr uchar kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kTem = 0x01;
 constexpr uchar kRst0 = 0xD0, kRst7 = 0xD7;
+// Segments the reader keeps in memory: APP1 (EXIF), APP2 (colour profile), comments.
+constexpr uchar kApp1 = 0xE1, kApp2 = 0xE2, kCom = 0xFE;
 
 // Start of frame: C0 to CF except C4 (Huffman tables), C8 (reserved) and CC
 // (arithmetic conditioning).
@@ -175,8 +177,11 @@ JpegLayout walk(ByteReader &in, int scanCap)
                 l.firstScanPartial = l.hasFrame && inScan < l.components.size();
             if (l.scans > scanCap || !in.skip(payload - 1))
                 return l;
-        } else if (!in.skip(payload)) {
-            return l;
+        } else {
+            if (code == kApp1 || code == kApp2 || code == kCom)
+                l.keptBytes += payload;
+            if (!in.skip(payload))
+                return l;
         }
     }
 }
@@ -195,10 +200,12 @@ JpegLayout readJpegLayout(QIODevice &device, int scanCap)
     return walk(in, scanCap);
 }
 
+qint64 jpegKeptBytes(const JpegLayout &l) { return l.keptBytes * 5; }
+
 qint64 jpegDecoderBytes(const JpegLayout &l)
 {
     if (!l.hasFrame || l.components.isEmpty())
-        return 0;
+        return jpegKeptBytes(l);
     int hMax = 1, vMax = 1;
     for (const JpegLayout::Component &c : l.components) {
         hMax = std::max(hMax, c.h);
@@ -217,7 +224,7 @@ qint64 jpegDecoderBytes(const JpegLayout &l)
     }
     // Rows of blocks in the decoder's buffers (with the rows above and below
     // that smooth upsampling looks at), generously: four rows of units.
-    qint64 bytes = rowSamples * 4;
+    qint64 bytes = rowSamples * 4 + jpegKeptBytes(l);
     if (l.keepsAllCoefficients())
         bytes += allBlocks * 64 * 2;
     return bytes;

@@ -20,6 +20,7 @@ struct JpegLayout {
     bool progressive = false;       // coded in successive refinements (SOF2, 6, 10, 14)
     bool firstScanPartial = false;  // the first scan codes only some of the components
     int scans = 0;                  // start-of-scan markers seen; counting stops past the cap given
+    qint64 keptBytes = 0;           // of comments, EXIF blocks and colour profiles, which the reader keeps
     bool complete = false;          // the walk reached the end-of-image marker
 
     // The decoder keeps every coefficient of the picture while it reads the
@@ -42,8 +43,14 @@ JpegLayout readJpegLayout(QIODevice &device, int scanCap);
 // Bytes the JPEG decoder itself holds to decode a picture of this layout,
 // at any size: for a picture that keeps all its coefficients, 2 bytes for
 // every sample of every component at full size, padded to whole units of
-// its sampling; and in any case a few rows of blocks across the picture.
-// The decoded picture is not counted here.
+// its sampling; and in any case a few rows of blocks across the picture;
+// and what the reader keeps of the comments, EXIF blocks and colour
+// profiles (jpegKeptBytes). The decoded picture is not counted here.
 qint64 jpegDecoderBytes(const JpegLayout &layout);
+
+// Bytes the reader holds for the comments, EXIF blocks and colour profiles,
+// already while it reads the header: the decoder keeps a copy of each, and
+// the reader makes texts of the comments, two bytes a character, twice.
+qint64 jpegKeptBytes(const JpegLayout &layout);
 
 }  // namespace pf

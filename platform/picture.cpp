@@ -72,13 +72,18 @@ private:
 };
 
 // The header's news: the natural size, and the thumbnail when there is one
-// of the picture's own shape.
-PictureHead headOf(QByteArrayView bytes, const Header &h)
+// of the picture's own shape. The thumbnail is decoded no larger than the
+// picture is shown: one that claims a huge size must not cost more than the
+// picture, nor its turn more again.
+PictureHead headOf(QByteArrayView bytes, const Header &h, const LoadSteps &steps)
 {
     PictureHead head{h.natural, QImage()};
     const ExifFacts exif = readExif(bytes);
     if (exif.hasThumbnail()) {
-        QImage thumbnail = upright(decodeStored(exif.thumbnail(bytes)), exif.orientation);
+        const QSize shown = steps.shownSizeFor ? steps.shownSizeFor(h.natural) : QSize();
+        const bool turned = exif.orientation >= 5;  // stored across what is shown
+        QImage thumbnail = upright(decodeStored(exif.thumbnail(bytes), turned ? shown.transposed() : shown),
+                                   exif.orientation);
         if (sameShape(thumbnail.size(), h.natural))
             head.thumbnail = std::move(thumbnail);
     }
@@ -94,7 +99,7 @@ Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBy
     const JpegLayout layout = readJpegLayout(soFar, PictureBudget::kMaxScans);
     if (!layout.isJpeg || layout.scans < 1)
         return std::optional<PictureHead>();
-    if (Status s = withinScans(layout, hostPath); !s)
+    if (Status s = withinLayout(layout, fileBytes, hostPath); !s)
         return s.error();
     QByteArray data = QByteArray::fromRawData(soFar.data(), soFar.size());
     QBuffer device(&data);
@@ -105,7 +110,7 @@ Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBy
         return std::optional<PictureHead>();  // the scan's header is cut: the whole file decides
     if (Result<QSize> scaled = decodingSize(*h, layout, fileBytes, steps.shownSizeFor, hostPath); !scaled)
         return scaled.error();
-    return std::optional<PictureHead>(headOf(soFar, *h));
+    return std::optional<PictureHead>(headOf(soFar, *h, steps));
 }
 
 // A picture read whole into memory: its markers walked, its header read and
@@ -113,7 +118,7 @@ Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBy
 Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, const LoadSteps &steps, bool headTold)
 {
     const JpegLayout layout = readJpegLayout(data, PictureBudget::kMaxScans);
-    if (Status s = withinScans(layout, hostPath); !s)
+    if (Status s = withinLayout(layout, data.size(), hostPath); !s)
         return s.error();
     QBuffer whole;
     std::optional<CancellableBytes> stoppable;
@@ -133,7 +138,7 @@ Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, cons
     if (!scaled)
         return scaled.error();
     if (steps.headRead && !headTold)
-        steps.headRead(headOf(data, *h));
+        steps.headRead(headOf(data, *h, steps));
     if (isCancelled(steps))
         return cancelled(hostPath);
     Result<QImage> image = decode(reader, *scaled, hostPath);
@@ -149,7 +154,7 @@ Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, cons
 Result<Picture> decodeStreamed(QFile &file, const QString &hostPath, const LoadSteps &steps)
 {
     const JpegLayout layout = readJpegLayout(file, PictureBudget::kMaxScans);
-    if (Status s = withinScans(layout, hostPath); !s)
+    if (Status s = withinLayout(layout, 0, hostPath); !s)
         return s.error();
     if (!file.seek(0))
         return refused(hostPath, file.errorString());
@@ -177,6 +182,12 @@ Result<QSize> pictureSize(const QString &hostPath)
     QFile file;
     if (Status s = openRegular(hostPath, file); !s)
         return s.error();
+    // What the reader keeps of the header is counted up to the first scan.
+    const JpegLayout layout = readJpegLayout(file, 0);
+    if (Status s = withinLayout(layout, 0, hostPath); !s)
+        return s.error();
+    if (!file.seek(0))
+        return refused(hostPath, file.errorString());
     QImageReader reader(&file);
     Result<Header> h = readHeader(reader, hostPath);
     if (!h)

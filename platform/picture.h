@@ -41,8 +41,9 @@ struct Picture {
 
 // Natural size from the header, without decoding the picture. Only a
 // regular file is opened as a picture (without waiting on it, so that a
-// named pipe or a device is refused at once, not waited for); its scans and
-// decoding cost are checked by the loading below.
+// named pipe or a device is refused at once, not waited for). What the
+// reader keeps of its header (comments, colour profiles) is checked first;
+// its scans and decoding cost are checked by the loading below.
 Result<QSize> pictureSize(const QString &hostPath);
 
 // Decodes the picture so that `shownSize` (pixels, upright) fits in what is

@@ -42,6 +42,13 @@ qint64 decodedBytes(const Header &h, QSize scaled, const JpegLayout &layout)
     return peak;
 }
 
+PlatformError tooCostly(qint64 cost, const QString &hostPath)
+{
+    return refused(hostPath, QStringLiteral("Decoding the picture would take %1 MB, more than the %2 MB allowed")
+                                 .arg((cost + (1 << 20) - 1) >> 20)
+                                 .arg(PictureBudget::kMaxDecodingBytes >> 20));
+}
+
 }  // namespace
 
 PlatformError refused(const QString &hostPath, const QString &why)
@@ -92,11 +99,13 @@ Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
     return h;
 }
 
-Status withinScans(const JpegLayout &layout, const QString &hostPath)
+Status withinLayout(const JpegLayout &layout, qint64 held, const QString &hostPath)
 {
     if (layout.scans > PictureBudget::kMaxScans)
         return refused(hostPath, QStringLiteral("The picture is coded in more than %1 scans, too many to show")
                                      .arg(PictureBudget::kMaxScans));
+    if (const qint64 cost = held + jpegKeptBytes(layout); cost > PictureBudget::kMaxDecodingBytes)
+        return tooCostly(cost, hostPath);
     return {};
 }
 
@@ -125,9 +134,7 @@ Result<QSize> decodingSize(const Header &h, const JpegLayout &layout, qint64 hel
     }
     const qint64 cost = held + jpegDecoderBytes(layout) + decodedBytes(h, scaled, layout);
     if (cost > PictureBudget::kMaxDecodingBytes)
-        return refused(hostPath, QStringLiteral("Decoding the picture would take %1 MB, more than the %2 MB allowed")
-                                     .arg((cost + (1 << 20) - 1) >> 20)
-                                     .arg(PictureBudget::kMaxDecodingBytes >> 20));
+        return tooCostly(cost, hostPath);
     return scaled;
 }
 
@@ -149,7 +156,7 @@ Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPat
     return image;
 }
 
-QImage decodeStored(QByteArrayView bytes)
+QImage decodeStored(QByteArrayView bytes, QSize shownSize)
 {
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
     QBuffer device(&data);
@@ -157,10 +164,12 @@ QImage decodeStored(QByteArrayView bytes)
     QImageReader reader(&device, "jpeg");
     const JpegLayout layout = readJpegLayout(bytes, PictureBudget::kMaxScans);
     const QString none;
-    Result<Header> h = readHeader(reader, none);
-    if (!withinScans(layout, none) || !h)
+    if (!withinLayout(layout, bytes.size(), none))
         return QImage();
-    Result<QSize> scaled = decodingSize(*h, layout, bytes.size(), {}, none);
+    Result<Header> h = readHeader(reader, none);
+    if (!h)
+        return QImage();
+    Result<QSize> scaled = decodingSize(*h, layout, bytes.size(), [shownSize](QSize) { return shownSize; }, none);
     if (!scaled)
         return QImage();
     // A thumbnail is turned by its picture's mark, not by anything inside it.

@@ -31,8 +31,10 @@ Status openRegular(const QString &hostPath, QFile &file);
 // budget allows is refused here.
 Result<Header> readHeader(QImageReader &reader, const QString &hostPath);
 
-// Refuses a picture of more scans than the budget allows.
-Status withinScans(const JpegLayout &layout, const QString &hostPath);
+// Refuses, before its header is read, a picture of more scans than the
+// budget allows, or one whose comments, EXIF blocks and colour profiles
+// would take more memory, with `held` bytes of the file in memory.
+Status withinLayout(const JpegLayout &layout, qint64 held, const QString &hostPath);
 
 // The size to decode at (empty: the full size), once the cost of decoding
 // at it is known to be within the budget. `held`: the file's bytes in memory.
@@ -43,7 +45,9 @@ Result<QSize> decodingSize(const Header &h, const JpegLayout &layout, qint64 hel
 Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPath);
 
 // A JPEG held in memory (a camera's embedded thumbnail), decoded within the
-// budget as it is stored, without any turn; null when it cannot be.
-QImage decodeStored(QByteArrayView jpeg);
+// budget as it is stored, without any turn, at the smallest of the decoder's
+// steps that covers `shownSize` (as stored; empty: the full size); null when
+// it cannot be.
+QImage decodeStored(QByteArrayView jpeg, QSize shownSize = QSize());
 
 }  // namespace pf::decoding

@@ -1,5 +1,7 @@
 #include "platform/settingsio.h"
 
+#include "platform/hostnames.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -105,6 +107,20 @@ PlatformError whyNotWritten(const QString &file)
     return makeError(ErrPathFileAccess, QStringLiteral("The file could not be written."), file);
 }
 
+// The settings file holds UTF-8 text, which a folder name holding a byte
+// that is not UTF-8 (kept as a stand-in character) cannot be written as:
+// such a text is stored as its bytes instead, and read back from them.
+QVariant storedForm(const QString &text)
+{
+    const QByteArray bytes = toHostName(text);
+    return bytes == text.toUtf8() ? QVariant(text) : QVariant(bytes);
+}
+
+QString textOf(const QVariant &stored)
+{
+    return stored.typeId() == QMetaType::QByteArray ? fromHostName(stored.toByteArray()) : stored.toString();
+}
+
 }  // namespace
 
 SettingsIo::SettingsIo(QString organization, QString application)
@@ -145,7 +161,7 @@ QString SettingsIo::read(const QString &section, const QString &key, const QStri
     if (!s.missing() && (s.err != 0 || !S_ISREG(s.mode)))
         return def;
     QSettings store(m_file, QSettings::IniFormat);
-    return store.value(section + QLatin1Char('/') + key, def).toString();
+    return textOf(store.value(section + QLatin1Char('/') + key, def));
 }
 
 Status SettingsIo::write(const QString &section, const QList<std::pair<QString, QString>> &values)
@@ -158,11 +174,11 @@ Status SettingsIo::write(const QString &section, const QList<std::pair<QString, 
     // this write's alone (not a flaw of the file as it was read).
     QSettings reading(m_file, QSettings::IniFormat);
     QSettings store(m_file, QSettings::IniFormat);
-    QList<std::optional<QString>> before;
+    QList<std::optional<QVariant>> before;
     for (const auto &[key, text] : values) {
         const QString name = section + QLatin1Char('/') + key;
-        before.append(store.contains(name) ? std::optional(store.value(name).toString()) : std::nullopt);
-        store.setValue(name, text);
+        before.append(store.contains(name) ? std::optional(store.value(name)) : std::nullopt);
+        store.setValue(name, storedForm(text));
     }
     store.sync();
     if (store.status() != QSettings::AccessError)
@@ -193,7 +209,7 @@ QList<std::pair<QString, QString>> SettingsIo::readSection(const QString &sectio
     const QStringList keys = store.childKeys();
     for (const QString &key : keys) {
         const QVariant v = store.value(key);
-        out.append({key, v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString()});
+        out.append({key, v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : textOf(v)});
     }
     return out;
 }

@@ -68,6 +68,9 @@ private Q_SLOTS:
         const QByteArray longData = QByteArray(28 << 10, '\x5a') + QByteArray(28 << 10, '\xFF') + '\0';
         QTest::newRow("1,200 scans, more than is read whole")
             << progressiveScans(baseline(), {64, 48}, 1200, longData) << scansRefused() << false;
+        // Comments before the picture, which the reader keeps, and more than once.
+        const QByteArray comment = QByteArray("\xFF\xFE\xFF\xFF", 4) + QByteArray(65533, 'c');
+        QTest::newRow("72 MB of comments") << baseline().insert(2, comment.repeated(1100)) << memoryRefused() << true;
         QTest::newRow("a named pipe, incoming") << QByteArray() << u"not a regular file"_s << true;
         QTest::newRow("a named pipe, existing") << QByteArray() << u"not a regular file"_s << false;
     }
@@ -143,6 +146,27 @@ private Q_SLOTS:
         const pf::ExifFacts facts = pf::readExif(bytes);
         QTEST(facts.orientation, "orientation");
         QTEST(facts.hasThumbnail() ? facts.thumbnail(bytes).toByteArray() : QByteArray(), "thumbnail");
+    }
+
+    // A camera's thumbnail that claims a huge size, turned and mirrored by
+    // the picture's mark, costs no more memory than the picture shown.
+    void hugeThumbnail()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"thumbnail.jpg"_s);
+        const QByteArray thumbnail = withFrameSize(jpeg(solid({64, 64}, kRed)), {7000, 7000});
+        writeFile(path, withExif(withFrameSize(baseline(), {7000, 7000}), {.orientation = 5, .thumbnail = thumbnail}));
+        pf::LoadSteps steps;
+        steps.shownSizeFor = [](QSize) { return kViewer; };
+        QImage shown;
+        steps.headRead = [&shown](const pf::PictureHead &head) { shown = head.thumbnail; };
+        resetPeakResident();
+        const long before = peakResidentKb();
+        const pf::Result<pf::Picture> picture = pf::loadPictureInSteps(path, steps);
+        const long grew = peakResidentKb() - before;  // allowed: 64 MB
+        QVERIFY2(grew < 64 * 1024, qPrintable(u"peak memory grew by %1 kB"_s.arg(grew)));
+        QVERIFY2(!shown.isNull(), "the thumbnail not shown");
+        QVERIFY2(picture, picture ? "" : qPrintable(picture.error().reason));
     }
 
     void decoderMemory()

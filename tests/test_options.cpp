@@ -1,11 +1,14 @@
 // The Options tab and the folder picker, driven through their controls;
 // stored values read back.
 
+#include "platform/hostnames.h"
 #include "settings/frmfolderselect.h"
 #include "settings/store.h"
 #include "tests/support/testkit.h"
 
 #include <cstring>
+
+#include <sys/stat.h>
 
 using namespace testkit;
 using namespace settings;
@@ -111,6 +114,24 @@ private Q_SLOTS:
         QCOMPARE(stored(), w.Text1[0]->text() + " | " + w.Text1[1]->text() + " | False");  // the boxes show the store
         QCOMPARE(used(rig), withBackslash(w.Text1[0]->text()) + " | " + withBackslash(w.Text1[1]->text()));
         QCOMPARE(entries(rig.drives.root('D')), QStringList({"Clips", "New"}).mid(0, typed[1] == "D:\\New" ? 2 : 1));
+    }
+
+    // A folder whose name holds a byte that is not UTF-8, as the picker hands
+    // it back, is stored so that the next start reads the very same folder
+    // (from a copy of the file: the running program keeps the file it wrote).
+    void oddBytesStored()
+    {
+        Rig rig;
+        frmMain &w = start(rig);
+        QCOMPARE(::mkdir((QFile::encodeName(rig.c()) + "/F\xE9te").constData(), 0700), 0);
+        const QString folder = "C:\\" + pf::fromHostName("F\xE9te") + "\\";
+        w.Text1[0]->setText(folder);
+        w.Command10->click();
+        QCOMPARE(said(rig), QStringList());
+        const pf::SettingsIo copy("Pixferry", "Copy");
+        QFile::remove(copy.location());
+        QVERIFY(QFile::copy(pf::SettingsIo().location(), copy.location()));
+        QCOMPARE(copy.read(kSection, kImageFolder), folder);
     }
 
     // Edits make the tab pending and store nothing. Leaving the Options tab

@@ -307,7 +307,7 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("thumbnail");  // as shown after the header; empty: none
         QTest::addColumn<QSizeF>("natural");
         // Decoded, within the reader's own limit; with the decoder's coefficients, beyond the budget.
-        const QByteArray costly = withFrameSize(jpeg(detailed(64, 48), true), {8000, 6000});
+        const QByteArray costly = withFrameSize(jpeg(detailed(64, 48), true), {12000, 9000});
         const QByteArray red = jpeg(solid({160, 120}, kRed)), redAbove = jpeg(solid({160, 120}, kGreen, kRed));
         const auto blueWith = [](const QByteArray &thumbnail, int orientation = 0) {  // a blue 640 x 480 picture
             return withExif(jpeg(solid({640, 480}, kBlue)), {.orientation = orientation, .thumbnail = thumbnail});
