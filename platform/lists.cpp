@@ -1,7 +1,11 @@
 #include "platform/lists.h"
 
-#include <QDir>
-#include <QFile>
+#include "platform/hostnames.h"
+
+#include <algorithm>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace pf {
 
@@ -36,10 +40,24 @@ Result<QStringList> DirList::subFolders() const
     Result<QString> host = m_fs.hostPath(m_path);
     if (!host)
         return host.error();
-    QDir dir(*host);
-    if (!dir.exists())
+    const QByteArray folder = toHostName(*host);
+    struct stat st;
+    if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return makeError(ErrPathNotFound, QStringLiteral("Path not found"), m_path);
-    QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    // Names are read as their bytes, so that one that is not UTF-8 opens the
+    // very folder it names. A folder that cannot be read shows none.
+    QStringList names;
+    if (DIR *d = ::opendir(folder.constData())) {
+        while (const dirent *e = ::readdir(d)) {
+            if (e->d_name[0] == '.')
+                continue;  // ".", ".." and hidden folders
+            if (::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+                names << fromHostName(e->d_name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return names;
 }
 

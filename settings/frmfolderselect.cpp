@@ -1,5 +1,6 @@
 #include "settings/frmfolderselect.h"
 
+#include "platform/hostnames.h"
 #include "platform/twips_ui.h"
 
 #include <QKeyEvent>
@@ -65,7 +66,7 @@ void FolderTree::showFolder(const QString &open, const QStringList &subFolders)
     const QStringList parts = open.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         path = joinPath(path, part);
-        item = new QTreeWidgetItem(item, QStringList{part});
+        item = new QTreeWidgetItem(item, QStringList{pf::shownName(part)});
         item->setData(0, kPathRole, path);
         item->setIcon(0, m_openIcon);
     }
@@ -75,7 +76,8 @@ void FolderTree::showFolder(const QString &open, const QStringList &subFolders)
     m_open->setFont(0, bold);
 
     for (const QString &name : subFolders) {
-        auto *sub = new QTreeWidgetItem(m_open, QStringList{name});
+        // Shown as a person reads it; the path keeps the name's own bytes.
+        auto *sub = new QTreeWidgetItem(m_open, QStringList{pf::shownName(name)});
         sub->setData(0, kPathRole, joinPath(path, name));
         sub->setIcon(0, m_closedIcon);
     }

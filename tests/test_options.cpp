@@ -116,16 +116,23 @@ private Q_SLOTS:
         QCOMPARE(entries(rig.drives.root('D')), QStringList({"Clips", "New"}).mid(0, typed[1] == "D:\\New" ? 2 : 1));
     }
 
-    // A folder whose name holds a byte that is not UTF-8, as the picker hands
-    // it back, is stored so that the next start reads the very same folder
-    // (from a copy of the file: the running program keeps the file it wrote).
+    // A folder whose name holds a byte that is not UTF-8 is listed and opened
+    // by the picker, and stored so that the next start reads the very same
+    // folder (from a copy of the file: the running program keeps the file it wrote).
     void oddBytesStored()
     {
         Rig rig;
-        frmMain &w = start(rig);
         QCOMPARE(::mkdir((QFile::encodeName(rig.c()) + "/F\xE9te").constData(), 0700), 0);
+        frmMain &w = start(rig);
         const QString folder = "C:\\" + pf::fromHostName("F\xE9te") + "\\";
-        w.Text1[0]->setText(folder);
+        rig.prompt.onModal = [&](QDialog &d) {
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            openEntry(child<FolderTree>(&d, "Dir1"), "F\uFFFDte");
+            child<QPushButton>(&d, "OKButton")->click();
+        };
+        w.Command7->click();
+        QCOMPARE(w.Text1[0]->text(), folder);
         w.Command10->click();
         QCOMPARE(said(rig), QStringList());
         const pf::SettingsIo copy("Pixferry", "Copy");
