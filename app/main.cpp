@@ -8,7 +8,6 @@
 #include "platform/twips_ui.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include <cstdio>
 
@@ -33,7 +32,7 @@ int main(int argc, char *argv[])
 
     pf::DialogPrompt prompt;
     // The program's current folder is the folder it was started in.
-    pf::Services services(std::make_unique<pf::FileSystem>(drives.map(QDir::currentPath())), &prompt);
+    pf::Services services(std::make_unique<pf::FileSystem>(drives.map(pf::workingFolder())), &prompt);
     Module1 shared;
     frmMain window(services, shared);
     prompt.setOwner(&window);

@@ -1,8 +1,11 @@
 #include "platform/drivefinder.h"
 
+#include "platform/hostnames.h"
+
 #include <QDir>
 #include <QFile>
 
+#include <cstdlib>
 #include <memory>
 
 #include <pwd.h>
@@ -195,6 +198,14 @@ QString DriveFinder::describe(Origin origin, QChar letter)
         break;
     }
     return QStringLiteral("not mapped");
+}
+
+QString workingFolder()
+{
+    // Not QDir::currentPath(): it puts U+FFFD for a byte that is not UTF-8,
+    // and that path leads nowhere.
+    const std::unique_ptr<char, void (*)(void *)> cwd(::getcwd(nullptr, 0), std::free);
+    return cwd ? fromHostName(cwd.get()) : QString();
 }
 
 }  // namespace pf

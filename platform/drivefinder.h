@@ -87,4 +87,8 @@ private:
     DriveSources m_src;
 };
 
+// The folder this process works in, resolved, with its names' own bytes
+// kept as drive paths keep them (see hostnames.h).
+QString workingFolder();
+
 }  // namespace pf

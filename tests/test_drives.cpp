@@ -3,8 +3,12 @@
 // runs; the program's current folder and the folder picker opening there.
 
 #include "platform/drivefinder.h"
+#include "platform/hostnames.h"
 #include "settings/frmfolderselect.h"
 #include "tests/support/testkit.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testkit;
 
@@ -145,25 +149,29 @@ private Q_SLOTS:
     // picker opens there.
     void currentFolder_data()
     {
-        QTest::addColumn<QString>("working");  // below the test's folder
+        QTest::addColumn<QByteArray>("working");  // below the test's folder
         QTest::addColumn<QString>("folder");
-        QTest::newRow("a drive inside C: wins") << "c/mnt/e/x" << "E:\\x";
-        QTest::newRow("through a link to C:") << "link-c/home" << "C:\\home";
-        QTest::newRow("a name with a backslash") << "c/odd\\name" << "C:\\";
+        QTest::newRow("a drive inside C: wins") << QByteArray("c/mnt/e/x") << "E:\\x";
+        QTest::newRow("through a link to C:") << QByteArray("link-c/home") << "C:\\home";
+        QTest::newRow("a name with a backslash") << QByteArray("c/odd\\name") << "C:\\";
+        QTest::newRow("a name not UTF-8") << QByteArray("c/F\xE9te") << "C:\\" + pf::fromHostName("F\xE9te");
     }
     void currentFolder()
     {
-        QFETCH(QString, working);
+        QFETCH(QByteArray, working);
         QTemporaryDir tmp;
-        const QString t = tmp.path() + '/';
-        for (const char *sub : {"c/home", "c/mnt/e/x", "c/odd\\name"})
-            QDir().mkpath(t + sub);
-        QFile::link(t + "c", t + "link-c");
-        // C: is named through the link, the working folder comes resolved.
+        const QByteArray t = QFile::encodeName(tmp.path()) + '/';
+        for (const char *sub : {"c", "c/home", "c/mnt", "c/mnt/e", "c/mnt/e/x", "c/odd\\name", "c/F\xE9te"})
+            ::mkdir(t + sub, 0700);
+        ::symlink(t + "c", t + "link-c");
+        // C: is named through the link; the program is started in the working folder.
         QProcessEnvironment env;
-        env.insert("PIXFERRY_DRIVE_C", t + "link-c");
-        env.insert("PIXFERRY_DRIVE_E", t + "c/mnt/e");
-        const QString host = QDir(t + working).canonicalPath();
+        env.insert("PIXFERRY_DRIVE_C", QFile::decodeName(t + "link-c"));
+        env.insert("PIXFERRY_DRIVE_E", QFile::decodeName(t + "c/mnt/e"));
+        const QByteArray before = QFile::encodeName(QDir::currentPath());
+        QCOMPARE(::chdir(t + working), 0);
+        const QString host = pf::workingFolder();
+        QCOMPARE(::chdir(before), 0);
         const pf::DriveMap map = pf::DriveFinder(sources(env, std::make_shared<QByteArray>())).map(host);
         pf::Services services(std::make_unique<pf::FileSystem>(map), nullptr);
         Module1 shared;
