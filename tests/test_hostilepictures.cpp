@@ -59,6 +59,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("why");
         QTest::addColumn<bool>("incoming");  // the side of the clash dialog
         QTest::newRow("progressive, 20000 x 20000 claimed") << tooCostly() << memoryRefused() << true;
+        // The decoder reads on after a length that cannot be, to the frame behind it.
+        QTest::newRow("behind a segment of length 0")
+            << tooCostly().insert(2, QByteArray("\xFF\xE3\x00\x00", 4)) << memoryRefused() << false;
         QTest::newRow("65000 x 65000 claimed, from the header alone")
             << withFrameSize(baseline(), {65000, 65000}) << u"65000 x 65000 pixels, too large"_s << false;
         // Stuffed bytes and restart markers in the data are no markers of their own.
