@@ -156,20 +156,21 @@ Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPat
     return image;
 }
 
-QImage decodeStored(QByteArrayView bytes, QSize shownSize)
+QImage decodeStored(QByteArrayView bytes, QSize shownSize, qint64 held)
 {
+    held = std::max<qint64>(held, bytes.size());
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
     QBuffer device(&data);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device, "jpeg");
     const JpegLayout layout = readJpegLayout(bytes, PictureBudget::kMaxScans);
     const QString none;
-    if (!withinLayout(layout, bytes.size(), none))
+    if (!withinLayout(layout, held, none))
         return QImage();
     Result<Header> h = readHeader(reader, none);
     if (!h)
         return QImage();
-    Result<QSize> scaled = decodingSize(*h, layout, bytes.size(), [shownSize](QSize) { return shownSize; }, none);
+    Result<QSize> scaled = decodingSize(*h, layout, held, [shownSize](QSize) { return shownSize; }, none);
     if (!scaled)
         return QImage();
     // A thumbnail is turned by its picture's mark, not by anything inside it.

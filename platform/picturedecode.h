@@ -47,7 +47,8 @@ Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPat
 // A JPEG held in memory (a camera's embedded thumbnail), decoded within the
 // budget as it is stored, without any turn, at the smallest of the decoder's
 // steps that covers `shownSize` (as stored; empty: the full size); null when
-// it cannot be.
-QImage decodeStored(QByteArrayView jpeg, QSize shownSize = QSize());
+// it cannot be. `held`: the bytes in memory meanwhile (the file it lies in),
+// at least its own.
+QImage decodeStored(QByteArrayView jpeg, QSize shownSize = QSize(), qint64 held = 0);
 
 }  // namespace pf::decoding
