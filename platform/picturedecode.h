@@ -20,6 +20,7 @@ struct Header {
     QSize natural;  // upright
     bool turned = false;
     bool transformed = false;  // turned or mirrored: the reader makes a second picture
+    int depth = 4;             // bytes a pixel of the picture the reader makes, 4 at least
 };
 
 PlatformError refused(const QString &hostPath, const QString &why);

@@ -62,6 +62,11 @@ private Q_SLOTS:
         // The decoder reads on after a length that cannot be, to the frame behind it.
         QTest::newRow("behind a segment of length 0")
             << tooCostly().insert(2, QByteArray("\xFF\xE3\x00\x00", 4)) << memoryRefused() << false;
+        // A bitmap of 7500 x 7500 in 64 bytes, decoded whole and copied to be scaled.
+        const QByteArray bitmap = QByteArray::fromHex("424d40000000000000003e000000280000004c1d00004c1d0000"
+                                                      "01000800010000000200000013"
+                                                      "0b0000130b0000020000000000000010203000ffffff000001");
+        QTest::newRow("a bitmap, not a JPEG") << bitmap << memoryRefused() << true;
         QTest::newRow("65000 x 65000 claimed, from the header alone")
             << withFrameSize(baseline(), {65000, 65000}) << u"65000 x 65000 pixels, too large"_s << false;
         // Stuffed bytes and restart markers in the data are no markers of their own.
