@@ -17,7 +17,8 @@ namespace {
 
 const QString kDrivesSection = QStringLiteral("Drives");
 
-// A mountinfo field with its octal escapes ("\040" for a blank) undone.
+// A mountinfo field with its octal escapes ("\040" for a blank) undone; its
+// bytes that are not UTF-8 kept, so that the folder is found under them.
 QString unescaped(const QByteArray &field)
 {
     QByteArray out;
@@ -37,7 +38,7 @@ QString unescaped(const QByteArray &field)
         }
         out += c;
     }
-    return QFile::decodeName(out);
+    return fromHostName(out);
 }
 
 // A mount point that lies directly below a root (one name deeper).

@@ -163,9 +163,12 @@ JpegLayout walk(ByteReader &in, int scanCap)
         if (code == kSoi || code == kTem)
             continue;  // no length follows
         int length;
-        if (!in.get16(length) || length < 2)
+        if (!in.get16(length))
             return l;
-        const int payload = length - 2;
+        // A length below 2 cannot be, yet the decoder goes on to look for
+        // the next marker right after it (the frame may lie behind), and so
+        // does this walk.
+        const int payload = std::max(0, length - 2);
         if (isStartOfFrame(code) && !l.hasFrame) {
             if (!in.read(segment, payload) || !readFrame(segment, code, l))
                 return l;

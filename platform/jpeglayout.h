@@ -30,9 +30,10 @@ struct JpegLayout {
 
 // Walks the markers from the start of `data` as the decoder meets them: the
 // entropy-coded data after each scan, and stray bytes between segments, are
-// passed over. Stops at the end-of-image marker, at the end of the data (a
-// file cut short), at a segment whose length cannot be, or as soon as more
-// than `scanCap` scans have been seen. Never reads past the data.
+// passed over, and so is a segment whose length is below 2. Stops at the
+// end-of-image marker, at the end of the data (a file cut short), at a frame
+// or scan header that cannot be read, or as soon as more than `scanCap`
+// scans have been seen. Never reads past the data.
 JpegLayout readJpegLayout(QByteArrayView data, int scanCap);
 
 // The same, read in chunks from the device's current position (for files

@@ -74,7 +74,8 @@ private:
 // The header's news: the natural size, and the thumbnail when there is one
 // of the picture's own shape. The thumbnail is decoded no larger than the
 // picture is shown: one that claims a huge size must not cost more than the
-// picture, nor its turn more again.
+// picture, nor its turn more again; and within the budget beside the bytes
+// read of the file.
 PictureHead headOf(QByteArrayView bytes, const Header &h, const LoadSteps &steps)
 {
     PictureHead head{h.natural, QImage()};
@@ -82,8 +83,8 @@ PictureHead headOf(QByteArrayView bytes, const Header &h, const LoadSteps &steps
     if (exif.hasThumbnail()) {
         const QSize shown = steps.shownSizeFor ? steps.shownSizeFor(h.natural) : QSize();
         const bool turned = exif.orientation >= 5;  // stored across what is shown
-        QImage thumbnail = upright(decodeStored(exif.thumbnail(bytes), turned ? shown.transposed() : shown),
-                                   exif.orientation);
+        QImage thumbnail = upright(
+            decodeStored(exif.thumbnail(bytes), turned ? shown.transposed() : shown, bytes.size()), exif.orientation);
         if (sameShape(thumbnail.size(), h.natural))
             head.thumbnail = std::move(thumbnail);
     }

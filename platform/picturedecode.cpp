@@ -21,10 +21,11 @@ qint64 pictureBytes(QSize size, int bytesPerPixel) { return qint64(size.width())
 // The pictures the reader makes at once, as stored (`scaled` empty: full
 // size): the JPEG decoder decodes at the smallest of its eighths that covers
 // the size asked for; then the reader scales that to the size asked for, and
-// turns or mirrors the result, each into a new picture.
+// turns or mirrors the result, each into a new picture. A picture of another
+// kind is decoded whole, and copied into 32 or 64 bits a pixel to be scaled.
 qint64 decodedBytes(const Header &h, QSize scaled, const JpegLayout &layout)
 {
-    const int depth = layout.isJpeg && layout.components.size() == 1 ? 1 : 4;  // grey, else 32-bit
+    const int depth = layout.isJpeg && layout.components.size() == 1 ? 1 : h.depth;  // grey, else 32-bit or more
     QSize decoded = h.raw;
     if (!scaled.isEmpty() && layout.isJpeg) {
         const double f = std::min(double(h.raw.width()) / scaled.width(), double(h.raw.height()) / scaled.height());
@@ -35,7 +36,7 @@ qint64 decodedBytes(const Header &h, QSize scaled, const JpegLayout &layout)
     qint64 last = first, peak = first;
     if (!scaled.isEmpty() && scaled != decoded) {
         last = pictureBytes(scaled, depth);
-        peak = first + last;
+        peak = first + last + (layout.isJpeg ? 0 : first);
     }
     if (h.transformed)
         peak = std::max(peak, last * 2);
@@ -96,6 +97,8 @@ Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
     h.turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     h.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
     h.natural = h.turned ? raw.transposed() : raw;
+    if (const QImage::Format f = reader.imageFormat(); f != QImage::Format_Invalid)
+        h.depth = std::max(4, QImage::toPixelFormat(f).bitsPerPixel() / 8);
     return h;
 }
 
@@ -156,20 +159,21 @@ Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPat
     return image;
 }
 
-QImage decodeStored(QByteArrayView bytes, QSize shownSize)
+QImage decodeStored(QByteArrayView bytes, QSize shownSize, qint64 held)
 {
+    held = std::max<qint64>(held, bytes.size());
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
     QBuffer device(&data);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device, "jpeg");
     const JpegLayout layout = readJpegLayout(bytes, PictureBudget::kMaxScans);
     const QString none;
-    if (!withinLayout(layout, bytes.size(), none))
+    if (!withinLayout(layout, held, none))
         return QImage();
     Result<Header> h = readHeader(reader, none);
     if (!h)
         return QImage();
-    Result<QSize> scaled = decodingSize(*h, layout, bytes.size(), [shownSize](QSize) { return shownSize; }, none);
+    Result<QSize> scaled = decodingSize(*h, layout, held, [shownSize](QSize) { return shownSize; }, none);
     if (!scaled)
         return QImage();
     // A thumbnail is turned by its picture's mark, not by anything inside it.

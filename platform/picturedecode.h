@@ -20,6 +20,7 @@ struct Header {
     QSize natural;  // upright
     bool turned = false;
     bool transformed = false;  // turned or mirrored: the reader makes a second picture
+    int depth = 4;             // bytes a pixel of the picture the reader makes, 4 at least
 };
 
 PlatformError refused(const QString &hostPath, const QString &why);
@@ -47,7 +48,8 @@ Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPat
 // A JPEG held in memory (a camera's embedded thumbnail), decoded within the
 // budget as it is stored, without any turn, at the smallest of the decoder's
 // steps that covers `shownSize` (as stored; empty: the full size); null when
-// it cannot be.
-QImage decodeStored(QByteArrayView jpeg, QSize shownSize = QSize());
+// it cannot be. `held`: the bytes in memory meanwhile (the file it lies in),
+// at least its own.
+QImage decodeStored(QByteArrayView jpeg, QSize shownSize = QSize(), qint64 held = 0);
 
 }  // namespace pf::decoding

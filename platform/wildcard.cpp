@@ -18,12 +18,13 @@ bool wildMatch(const QChar *p, const QChar *pe, const QChar *s, const QChar *se)
 {
     const QChar *starP = nullptr, *starS = nullptr;
     while (s < se) {
-        if (p < pe && (*p == QLatin1Char('?') || folded(*p) == folded(*s))) {
-            ++p;
-            ++s;
-        } else if (p < pe && *p == QLatin1Char('*')) {
+        // A star in the pattern is a wildcard also where the name holds one.
+        if (p < pe && *p == QLatin1Char('*')) {
             starP = ++p;
             starS = s;
+        } else if (p < pe && (*p == QLatin1Char('?') || folded(*p) == folded(*s))) {
+            ++p;
+            ++s;
         } else if (starP) {
             p = starP;
             s = ++starS;

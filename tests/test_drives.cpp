@@ -17,7 +17,7 @@ namespace {
 // One mountinfo line, the mount point escaped as the kernel writes it.
 QByteArray mountLine(const QString &point, const char *type = "vfat")
 {
-    QByteArray p = QFile::encodeName(point);
+    QByteArray p = pf::toHostName(point);
     p.replace("\\", "\\134").replace(" ", "\\040").replace("\t", "\\011");
     return "40 28 8:17 / " + p + " rw,nosuid,nodev - " + type + " /dev/sdb1 rw\n";
 }
@@ -69,6 +69,8 @@ private Q_SLOTS:
             "/run/media/ann/CARD (medium)");
         row("A: a blank in the label", "", "", mounts({"/media/ann/MY DISK"}), "/media/ann/MY DISK (medium)");
         row("A: plain /media", "", "", mounts({"/media/usb0"}), "/media/usb0 (medium)");
+        const QString latin1 = pf::fromHostName("/media/ann/F\xe9te");
+        row("A: a label not in UTF-8", "", "", mounts({latin1}), latin1 + " (medium)");
         row("A: no medium", "", "", mounts(), "/media/floppy (default)");
         row("A: the user's own folder is no medium", "", "", mounts({"/media/ann"}), "/media/floppy (default)");
         row("A: deeper than a medium", "", "", mounts({"/media/ann/DISK/inner"}), "/media/floppy (default)");

@@ -66,6 +66,7 @@ private Q_SLOTS:
         QTest::newRow("question marks") << "p12.jpg" << "P??.JPG" << true;
         QTest::newRow("question mark is one") << "p1.jpg" << "P??.JPG" << false;
         QTest::newRow("star in the middle") << "MVI_0042.MPG" << "mvi*.mpg" << true;
+        QTest::newRow("a star in the name") << "MVI*0042.MPG" << "mvi*.mpg" << true;
         QTest::newRow("exact name beyond ASCII") << "CAF\u00c9.JPG" << "caf\u00e9.jpg" << true;
         QTest::newRow("not the whole name") << "Index.4111" << "index.411" << false;
     }
