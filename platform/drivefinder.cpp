@@ -115,6 +115,15 @@ DriveSources DriveSources::ofThisProcess(const SettingsIo &settings)
 {
     DriveSources s;
     s.env = QProcessEnvironment::systemEnvironment();
+    // The drive variables as their bytes: the environment's own reading puts
+    // U+FFFD for a byte that is not UTF-8, and that folder does not exist.
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        for (const QString &name : {variableFor(QLatin1Char(c)), variableFor(QLatin1Char(char(c - 'A' + 'a')))}) {
+            const QByteArray name8 = name.toLatin1();
+            if (qEnvironmentVariableIsSet(name8.constData()))
+                s.env.insert(name, fromHostName(qgetenv(name8.constData())));
+        }
+    }
     s.settings = settings;
     s.mountTable = [] {
         QFile f(QStringLiteral("/proc/self/mountinfo"));

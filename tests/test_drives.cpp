@@ -102,6 +102,15 @@ private Q_SLOTS:
         QCOMPARE(finder.map().hostRoot(letter), d.folder);  // the map holds the same
     }
 
+    // A folder named by a variable of this process keeps its bytes, also where they are not UTF-8.
+    void variableKeepsItsBytes()
+    {
+        qputenv("PIXFERRY_DRIVE_Q", "/srv/F\xe9te");
+        const pf::DriveFinder finder(pf::DriveSources::ofThisProcess());
+        qunsetenv("PIXFERRY_DRIVE_Q");
+        QCOMPARE(finder.decide('Q').folder, pf::fromHostName("/srv/F\xe9te"));
+    }
+
     void mediaRootsAndMountTable()
     {
         // A name that is not one folder is not used.
