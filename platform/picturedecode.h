@@ -50,6 +50,6 @@ Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPat
 // steps that covers `shownSize` (as stored; empty: the full size); null when
 // it cannot be. `held`: the bytes in memory meanwhile (the file it lies in),
 // at least its own.
-QImage decodeStored(QByteArrayView jpeg, QSize shownSize = QSize(), qint64 held = 0);
+QImage decodeStored(QByteArrayView jpeg, QSize shownSize, qint64 held);
 
 }  // namespace pf::decoding
