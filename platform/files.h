@@ -22,8 +22,9 @@ namespace pf {
 // Attributes for findFirst.
 enum FindAttributes : int { FindPlainFiles = 0, FindFolders = 16 };
 
-// Called between chunks of a copy with the bytes done so far.
-using CopyProgress = std::function<void(qint64 done, qint64 total)>;
+// Called between chunks of a copy with the bytes done so far; false stops
+// the copy (it fails with ErrUserInterrupt and leaves nothing behind).
+using CopyProgress = std::function<bool(qint64 done, qint64 total)>;
 
 struct FileFailure {
     QString path;  // program path of the file

@@ -11,6 +11,7 @@ namespace pf {
 // Platform error numbers, as the program's messages and callers know them.
 enum ErrorNumber : int {
     ErrNone = 0,
+    ErrUserInterrupt = 18,  // the person stopped the work
     ErrFileNotFound = 53,
     ErrDiskFull = 61,
     ErrPermissionDenied = 70,

@@ -199,7 +199,7 @@ private Q_SLOTS:
         QByteArray seen;
         const auto step = [&](qint64, qint64) {
             if (!seen.isNull())
-                return;
+                return true;
             seen = kind();
             if (meanwhile.contains("theirs made"))
                 writeFile(name, "theirs");
@@ -212,6 +212,7 @@ private Q_SLOTS:
                 if (f.open(QIODevice::Append))
                     f.write("more");
             }
+            return true;
         };
         const pf::Status s = fs.copyFile("a:\\P.JPG", "c:\\P.JPG", mode, step);
         QString failure;

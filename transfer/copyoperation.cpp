@@ -16,7 +16,7 @@ pf::PlatformError notOneName(const QString &name)
 CopyOperation::CopyOperation(pf::FileSystem &fs, Module1 &shared, CopyAsker &asker, CopyWatcher &watcher,
                              std::function<QTime()> clock)
     : m_fs(fs), m_m1(shared), m_asker(asker), m_watcher(watcher), m_clock(std::move(clock)),
-      m_job(fs, [this](qint64, qint64) { m_watcher.tick(); })
+      m_job(fs, [this](qint64, qint64) { return m_watcher.tick(), true; })
 {
 }
 

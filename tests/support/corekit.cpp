@@ -80,8 +80,7 @@ pf::Status HookedFs::copyFile(const QString &source, const QString &destination,
     if (duringCopy)
         watched = [&](qint64 done, qint64 total) {
             duringCopy(source);
-            if (progress)
-                progress(done, total);
+            return !progress || progress(done, total);
         };
     pf::Status s = pf::FileSystem::copyFile(source, destination, mode, watched);
     if (s && afterCopy)

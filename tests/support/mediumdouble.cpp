@@ -1,0 +1,293 @@
+#include "tests/support/mediumdouble.h"
+
+#include <QFile>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdarg>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Bad {
+    std::string file;
+    long long start, end;
+    int times;  // < 0: always
+    int failed = 0;
+};
+
+struct State {
+    std::string root;  // canonical, ending in '/'
+    pthread_t window;
+    mutable std::mutex mutex;
+    std::condition_variable opened;
+    bool gateOpen = true;
+    int waiting = 0;
+    std::vector<Bad> bad;
+    std::vector<std::string> onWindow;
+    int reads = 0, failures = 0;
+};
+
+std::atomic<State *> g_state{nullptr};
+
+template <typename F>
+F real(const char *name)
+{
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+// The file an open descriptor leads to, when it lies below the root.
+bool below(const State &s, int fd, std::string &path)
+{
+    char link[64], target[PATH_MAX];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0)
+        return false;
+    path.assign(target, size_t(n));
+    return path.compare(0, s.root.size(), s.root) == 0 || path + '/' == s.root;
+}
+
+std::string nameIn(const State &s, const std::string &path)
+{
+    return path.size() > s.root.size() ? path.substr(s.root.size()) : std::string(".");
+}
+
+bool onWindowThread(const State &s) { return ::pthread_equal(::pthread_self(), s.window) != 0; }
+
+// Before a read of `n` bytes at `offset` of `fd`: notes it, holds it at the
+// gate, and says whether a bad range fails it.
+bool readFails(int fd, long long offset, size_t n)
+{
+    State *s = g_state.load();
+    std::string path;
+    if (!s || !below(*s, fd, path))
+        return false;
+    std::unique_lock lock(s->mutex);
+    ++s->reads;
+    if (onWindowThread(*s)) {
+        s->onWindow.push_back("read " + nameIn(*s, path));
+    } else if (!s->gateOpen) {
+        ++s->waiting;
+        s->opened.wait_for(lock, std::chrono::seconds(20), [s] { return s->gateOpen; });
+        --s->waiting;
+    }
+    for (Bad &b : s->bad)
+        if (b.file == path && offset < b.end && offset + (long long)n > b.start && (b.times < 0 || b.failed < b.times)) {
+            ++b.failed;
+            ++s->failures;
+            return true;
+        }
+    return false;
+}
+
+void noteOpen(int fd, const char *what)
+{
+    State *s = g_state.load();
+    std::string path;
+    if (fd < 0 || !s || !below(*s, fd, path))
+        return;
+    const std::lock_guard lock(s->mutex);
+    if (onWindowThread(*s))
+        s->onWindow.push_back(what + (" " + nameIn(*s, path)));
+}
+
+long long offsetOf(int fd) { return (long long)::lseek(fd, 0, SEEK_CUR); }
+
+int openWith(const char *name, int dirfd, const char *path, int flags, mode_t mode)
+{
+    const int fd = dirfd == -1 ? real<int (*)(const char *, int, ...)>(name)(path, flags, mode)
+                               : real<int (*)(int, const char *, int, ...)>(name)(dirfd, path, flags, mode);
+    const int saved = errno;
+    noteOpen(fd, (flags & O_DIRECTORY) ? "list" : "open");
+    errno = saved;
+    return fd;
+}
+
+mode_t modeOf(int flags, va_list ap)
+{
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(ap, int)) : 0;
+}
+
+}  // namespace
+
+// Stand-ins for the C library's calls: the real call, seen by the double.
+extern "C" {
+
+ssize_t read(int fd, void *buf, size_t n)
+{
+    if (readFails(fd, offsetOf(fd), n))
+        return errno = EIO, -1;
+    return real<ssize_t (*)(int, void *, size_t)>("read")(fd, buf, n);
+}
+
+ssize_t pread(int fd, void *buf, size_t n, off_t offset)
+{
+    if (readFails(fd, offset, n))
+        return errno = EIO, -1;
+    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, buf, n, offset);
+}
+
+ssize_t pread64(int fd, void *buf, size_t n, off_t offset)
+{
+    if (readFails(fd, offset, n))
+        return errno = EIO, -1;
+    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, buf, n, offset);
+}
+
+ssize_t copy_file_range(int in, loff_t *inOffset, int out, loff_t *outOffset, size_t n, unsigned flags)
+{
+    if (readFails(in, inOffset ? *inOffset : offsetOf(in), n))
+        return errno = EIO, -1;
+    return real<ssize_t (*)(int, loff_t *, int, loff_t *, size_t, unsigned)>("copy_file_range")(in, inOffset, out,
+                                                                                             outOffset, n, flags);
+}
+
+int open(const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    const mode_t mode = modeOf(flags, ap);
+    va_end(ap);
+    return openWith("open", -1, path, flags, mode);
+}
+
+int open64(const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    const mode_t mode = modeOf(flags, ap);
+    va_end(ap);
+    return openWith("open64", -1, path, flags, mode);
+}
+
+int openat(int dirfd, const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    const mode_t mode = modeOf(flags, ap);
+    va_end(ap);
+    return openWith("openat", dirfd, path, flags, mode);
+}
+
+int openat64(int dirfd, const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    const mode_t mode = modeOf(flags, ap);
+    va_end(ap);
+    return openWith("openat64", dirfd, path, flags, mode);
+}
+
+DIR *opendir(const char *path)
+{
+    DIR *d = real<DIR *(*)(const char *)>("opendir")(path);
+    if (d)
+        noteOpen(::dirfd(d), "list");
+    return d;
+}
+
+DIR *fdopendir(int fd)
+{
+    DIR *d = real<DIR *(*)(int)>("fdopendir")(fd);
+    if (d)
+        noteOpen(fd, "list");
+    return d;
+}
+
+}  // extern "C"
+
+namespace testkit {
+
+MediumDouble::MediumDouble(const QString &root)
+{
+    auto *s = new State;
+    char canonical[PATH_MAX];
+    const QByteArray host = QFile::encodeName(root);
+    s->root = std::string(::realpath(host.constData(), canonical) ? canonical : host.constData()) + '/';
+    s->window = ::pthread_self();
+    State *none = nullptr;
+    if (!g_state.compare_exchange_strong(none, s))
+        qFatal("MediumDouble: one at a time");
+}
+
+MediumDouble::~MediumDouble()
+{
+    setGate(true);
+    State *s = g_state.exchange(nullptr);
+    // A worker may still be inside a read: wait until none is held.
+    for (int i = 0; i < 2000; ++i) {
+        {
+            const std::lock_guard lock(s->mutex);
+            if (s->waiting == 0)
+                break;
+        }
+        ::usleep(1000);
+    }
+    // Left allocated: a read that began before the exchange may still look at it.
+    (void)s;
+}
+
+void MediumDouble::failBytes(const QString &file, qint64 start, qint64 end, int times)
+{
+    State *s = g_state.load();
+    char canonical[PATH_MAX];
+    const QByteArray host = QFile::encodeName(file);
+    const std::lock_guard lock(s->mutex);
+    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), start, end, times});
+}
+
+void MediumDouble::setGate(bool open)
+{
+    State *s = g_state.load();
+    if (!s)
+        return;
+    {
+        const std::lock_guard lock(s->mutex);
+        s->gateOpen = open;
+    }
+    s->opened.notify_all();
+}
+
+int MediumDouble::waiting() const
+{
+    const std::lock_guard lock(g_state.load()->mutex);
+    return g_state.load()->waiting;
+}
+
+QStringList MediumDouble::onWindowThread() const
+{
+    State *s = g_state.load();
+    const std::lock_guard lock(s->mutex);
+    QStringList out;
+    for (const std::string &e : s->onWindow)
+        out << QString::fromStdString(e);
+    return out;
+}
+
+int MediumDouble::reads() const
+{
+    const std::lock_guard lock(g_state.load()->mutex);
+    return g_state.load()->reads;
+}
+
+int MediumDouble::failures() const
+{
+    const std::lock_guard lock(g_state.load()->mutex);
+    return g_state.load()->failures;
+}
+
+}  // namespace testkit
