@@ -254,8 +254,39 @@ void frmMain::Timer2_Timer()
 
 void frmMain::Command6_Click() { close(); }
 
+namespace {
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    // While a command runs on a worker, the window paints but takes no
+    // input; Esc stops a Copy Disk. Windows the command opens take theirs.
+    if (busy() && isUserInput(event->type()) && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->window() == this) {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+            && m_onEscape)
+            m_onEscape();
+        return true;
+    }
     if (event->type() != QEvent::KeyPress) {
         m_keyActedOn = nullptr;  // that key has finished its way up
         return false;

@@ -18,6 +18,7 @@
 #include <QWidget>
 
 enum class ClashChoice;
+#include <functional>
 #include <optional>
 
 class frmMain : public QWidget {
@@ -60,7 +61,8 @@ public:
     void Command11_Click();  // Undo Changes
     void SSTab1_Click(int previousTab);
 
-    // True while a command runs; the window then refuses to close.
+    // True while a command runs; the window then refuses to close, and
+    // takes no input but Esc, which stops a Copy Disk.
     bool busy() const { return m_busy > 0; }
 
     // Controls (their objectName is their name)
@@ -107,6 +109,8 @@ private:
     // and the clash dialog, whose answer it gives.
     class CopyView;
     ClashChoice askClash(bool copiedHere);
+    // The drive probe itself, on a worker (chkDrive waits for it).
+    QString probeDrive();
 
     // Options tab (app/frmmain_options.cpp)
     void browseFolder(int index);  // Browse for Text1(index)
@@ -125,6 +129,8 @@ private:
     Module1 &m_m1;
     settings::Store m_store;
     int m_busy = 0;
+    // While Copy Disk runs: what Esc does (it stops the copy).
+    std::function<void()> m_onEscape;
     const QEvent *m_keyActedOn = nullptr;  // the last key handled; compared, never dereferenced
 
     friend class BusyScope;

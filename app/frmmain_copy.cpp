@@ -1,15 +1,18 @@
-// Copy Disk in the main window: the operation itself decides; here are its
-// captions, its progress bar, the clash dialog, the wait window and the boxes.
+// Copy Disk in the main window: the operation itself decides, on a worker;
+// here are its captions, its progress bar, the clash dialog, the wait window
+// and the boxes, all on the window's thread, which keeps painting meanwhile.
 
 #include "app/frmmain.h"
 #include "platform/hostnames.h"
 #include "platform/twips_ui.h"
 #include "transfer/copyoperation.h"
 #include "transfer/copyreport.h"
-#include "transfer/eventpump.h"
+#include "platform/aside.h"
+#include "transfer/copyhop.h"
 #include "transfer/frmduplicate.h"
 #include "transfer/frmpleasewait.h"
 
+#include <QElapsedTimer>
 #include <QProgressBar>
 
 #include <algorithm>
@@ -27,7 +30,7 @@ public:
     }
     void passStarts(Pass pass, int count) override
     {
-        m_w.ProgressBar1->setMaximum(count);
+        m_w.ProgressBar1->setMaximum(count * kSteps);
         if (pass == Pass::Clips)
             m_w.setStatus(0, QStringLiteral("Copying Movie Clips..."));
     }
@@ -36,18 +39,21 @@ public:
         (pass == Pass::Images ? m_w.File1 : m_w.File2).listIndex = n - 1;
         showFile(fileCaption(pass, n, m), pf::shownName(name));
     }
+    void fileBytes(Pass, int n, qint64 done, qint64 total) override
+    {
+        if (total > 0 && done < total)
+            advance((n - 1) * kSteps + int(done * kSteps / total));
+    }
     void fileEnds(Pass, int n) override
     {
         m_w.Frame2->setVisible(true);
-        advance(n);
-        m_pump();
+        advance(n * kSteps);
     }
     void passEnds(Pass) override { m_w.ProgressBar1->setValue(0); }
     void eraseStarts() override
     {
         m_wait = std::make_unique<frmPleaseWait>(&m_w);
         m_wait->Form_Load();
-        m_pump.force();
     }
     void checkingCopies() override
     {
@@ -61,12 +67,15 @@ public:
         pf::repaintNow(&m_w);
     }
     void eraseEnds() override { m_wait.reset(); }  // closed and discarded however the erase ends
-    void tick() override { m_pump(); }
+
+    // The bar moves within a file as its bytes are read: it has this many
+    // steps for each file, and stands at n of them once file n is done.
+    static constexpr int kSteps = 100;
 
 private:
     // The captions of the file at work, painted at once; only when files go
-    // by faster than one each 20 ms is the painting left to the pump, which
-    // paints them a moment later.
+    // by faster than one each 20 ms is the painting left to the event loop,
+    // which paints them a moment later.
     void showFile(const QString &status, const QString &name)
     {
         m_w.Label2[0]->setText(status);
@@ -78,25 +87,13 @@ private:
         m_painted.start();
     }
 
-    // Moves the bar to `n` of its maximum. With more files than the bar has
-    // pixels it moves only when it grows by a pixel, and at most every 20 ms
-    // (each move paints it at once, and nobody sees faster moves).
-    void advance(int n)
-    {
-        QProgressBar *bar = m_w.ProgressBar1;
-        const qint64 m = bar->maximum(), width = std::max(1, bar->width());
-        if (m <= width || n >= m)
-            bar->setValue(n);
-        else if (n * width / m != qint64(bar->value()) * width / m && !(m_barMoved.isValid() && m_barMoved.elapsed() < 20)) {
-            bar->setValue(n);  // paints at once
-            m_barMoved.start();
-        }
-    }
+    // Moves the bar to `n` of its maximum. The bar paints itself at once
+    // only when it grows by a pixel or more, so that many small files do not
+    // cost a painting each; it always stands where the copying is.
+    void advance(int n) { m_w.ProgressBar1->setValue(n); }
 
     frmMain &m_w;
-    EventPump m_pump;           // keeps the windows drawing between files and within large ones
     QElapsedTimer m_painted;    // when showFile last painted
-    QElapsedTimer m_barMoved;   // when advance last moved the bar by a pixel or more
     std::unique_ptr<frmPleaseWait> m_wait;
 };
 
@@ -109,10 +106,18 @@ void frmMain::Command1_Click()
     CopyView view(*this);
     PromptAsker asker(*m_svc.prompt, [this](bool copiedHere) { return askClash(copiedHere); },
                       [this] { pf::repaintNow(this); });
-    CopyOperation operation(*m_svc.fs, m_m1, asker, view, [this] { return m_svc.now().time(); });
+    // The operation runs on a worker: it asks and tells through these, on this thread.
+    AskerHop askerHop(asker, *this);
+    WatcherHop watcherHop(view);
+    CopyOperation operation(*m_svc.fs, m_m1, askerHop, watcherHop, [this] { return m_svc.now().time(); });
+    // Esc stops it, as Cancel at a clash does.
+    m_onEscape = [&operation] { operation.requestStop(); };
     // The tick as it stands now, saved or not.
-    const CopyOutcome outcome =
-        operation.run({m_m1.sourcePath, File1.entries(), File2.entries(), File3.entries()}, Check1->isChecked());
+    const DisketteLists lists{m_m1.sourcePath, File1.entries(), File2.entries(), File3.entries()};
+    const bool keepNames = Check1->isChecked();
+    const CopyOutcome outcome = pf::aside([&] { return operation.run(lists, keepNames); }, QEventLoop::AllEvents);
+    m_onEscape = nullptr;
+    watcherHop.deliver();
 
     const CopyReport report = reportOf(outcome);
     if (!report.shown)

@@ -2,6 +2,7 @@
 // diskette, the refresh of the working lists, and Check Disk.
 
 #include "app/frmmain.h"
+#include "platform/aside.h"
 #include "platform/twips_ui.h"
 
 namespace {
@@ -11,8 +12,14 @@ const QString kNoImages = QStringLiteral("No Images");
 
 // "No Floppy" when drive A: cannot be selected, "No Images" when its root
 // holds neither a picture nor a movie clip, else the empty text (also after
-// any other failure).
+// any other failure). The drive is looked at on a worker: a diskette drive
+// may take seconds to answer, and the window paints meanwhile.
 QString frmMain::chkDrive()
+{
+    return pf::aside([this] { return probeDrive(); });
+}
+
+QString frmMain::probeDrive()
 {
     QString result;
     if (pf::Status s = Drive1.setDrive(QStringLiteral("a:")); !s) {
@@ -67,17 +74,24 @@ void frmMain::Dir1_Change() { (void)refreshFileLists(); }
 
 pf::Status frmMain::refreshFileLists()
 {
-    pf::Result<QString> jpg = m_svc.fs->findFirst(QStringLiteral("a:\\*.jpg"), pf::FindPlainFiles);
-    Command15->setEnabled(jpg.ok() && !jpg->isEmpty());
-
-    pf::FileList *lists[3] = {&File1, &File2, &File3};
-    for (pf::FileList *l : lists)
-        l->setPath(Dir1.path());
-    // One reading of the folder serves the three lists.
-    pf::FileSystem::Batch batch(*m_svc.fs);
-    for (pf::FileList *l : lists)
-        if (pf::Status s = l->refresh(); !s)
-            return s;
+    // The diskette is read on a worker; the window paints meanwhile.
+    bool pictures = false;
+    const pf::Status read = pf::aside([this, &pictures]() -> pf::Status {
+        pf::Result<QString> jpg = m_svc.fs->findFirst(QStringLiteral("a:\\*.jpg"), pf::FindPlainFiles);
+        pictures = jpg.ok() && !jpg->isEmpty();
+        pf::FileList *lists[3] = {&File1, &File2, &File3};
+        for (pf::FileList *l : lists)
+            l->setPath(Dir1.path());
+        // One reading of the folder serves the three lists.
+        pf::FileSystem::Batch batch(*m_svc.fs);
+        for (pf::FileList *l : lists)
+            if (pf::Status s = l->refresh(); !s)
+                return s;
+        return {};
+    });
+    Command15->setEnabled(pictures);
+    if (!read)
+        return read;
 
     QString folder = File1.path();
     if (!folder.endsWith(QLatin1Char('\\')))

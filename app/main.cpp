@@ -8,8 +8,10 @@
 #include "platform/twips_ui.h"
 
 #include <QApplication>
+#include <QThreadPool>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -42,5 +44,13 @@ int main(int argc, char *argv[])
     window.Form_Load();
     window.show();
     window.Command12->setFocus();
-    return app.exec();
+    const int code = app.exec();
+    // A worker may still wait on a slow diskette (a picture of a preview
+    // just closed): the program ends at once instead of waiting for it.
+    // Nothing is written there, and the settings were stored when saved.
+    if (QThreadPool::globalInstance()->activeThreadCount() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

@@ -76,10 +76,12 @@ double timeDialog(pf::Services &services, Module1 &shared)
     dlg->Image1->installEventFilter(&first);
     dlg->Image3->installEventFilter(&second);
     dlg->CancelButton->installEventFilter(&last);
+    // The pictures are read on a worker: what counts is their painting once read.
+    QObject::connect(dlg, &frmDuplicate::readingDone, dlg, [&] { first.painted = second.painted = false; });
     dlg->show();
     QElapsedTimer limit;
     limit.start();
-    while (!(first.painted && second.painted && last.painted) && limit.elapsed() < 5000)
+    while (!(first.painted && second.painted && last.painted && !dlg->reading()) && limit.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const double ms = clock.nsecsElapsed() / 1e6;
     if (!(first.painted && second.painted && last.painted))

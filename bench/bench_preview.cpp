@@ -258,7 +258,8 @@ int main(int argc, char **argv)
             t.start();
             frmDuplicate dialog(services, shared, &main);
             dialog.show();
-            app.processEvents();
+            while (dialog.reading())
+                app.processEvents(QEventLoop::AllEvents, 5);
             dialog.repaint();
             h.dialog << ms(t.nsecsElapsed());
             h.dialogMb = std::max(h.dialogMb, (hostile::peakResidentKb() - idleKb) / 1024.0);

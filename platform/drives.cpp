@@ -157,6 +157,7 @@ DriveMap::FolderStamp DriveMap::stamp(int folderFd)
 void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, const QString &name,
                          const FolderStamp &after) const
 {
+    const QMutexLocker lock(&m_namesLock.mutex);
     auto it = m_names.find(folderKey(hostFolder));
     if (it == m_names.end())
         return;
@@ -168,7 +169,11 @@ void DriveMap::noteAdded(const QString &hostFolder, const FolderStamp &before, c
     it->stamp = after;
 }
 
-bool DriveMap::remembers(const QString &hostFolder) const { return m_names.contains(folderKey(hostFolder)); }
+bool DriveMap::remembers(const QString &hostFolder) const
+{
+    const QMutexLocker lock(&m_namesLock.mutex);
+    return m_names.contains(folderKey(hostFolder));
+}
 
 QString DriveMap::entryIn(const QString &hostFolder, const QString &name, const FolderStamp &now) const
 {
@@ -196,25 +201,32 @@ QString DriveMap::findEntry(const QString &hostFolder, const QString &name) cons
 // from the remembered listing while the folder's stamp is `now`.
 QString DriveMap::foldedEntry(const QString &key, const QString &name, const FolderStamp &now) const
 {
-    auto it = m_names.find(key);
-    if (it == m_names.end() || it->stamp != now) {
-        DIR *d = ::opendir(toHostName(key).constData());
-        if (!d)
-            return {};
-        FolderNames names;
-        names.stamp = now;
-        while (dirent *e = ::readdir(d)) {
-            const QString entry = fromHostName(e->d_name);
-            const QString folded = foldedName(entry);
-            if (!names.byFolded.contains(folded))
-                names.byFolded.insert(folded, entry);
-        }
-        ::closedir(d);
-        if (m_names.size() >= 16)
-            m_names.clear();
-        it = m_names.insert(key, std::move(names));
+    {
+        const QMutexLocker lock(&m_namesLock.mutex);
+        const auto it = m_names.constFind(key);
+        if (it != m_names.constEnd() && it->stamp == now)
+            return it->byFolded.value(foldedName(name));
     }
-    return it->byFolded.value(foldedName(name));
+    // Read without the lock held: another thread's look-up in another
+    // folder does not wait for this one.
+    DIR *d = ::opendir(toHostName(key).constData());
+    if (!d)
+        return {};
+    FolderNames names;
+    names.stamp = now;
+    while (dirent *e = ::readdir(d)) {
+        const QString entry = fromHostName(e->d_name);
+        const QString folded = foldedName(entry);
+        if (!names.byFolded.contains(folded))
+            names.byFolded.insert(folded, entry);
+    }
+    ::closedir(d);
+    const QString found = names.byFolded.value(foldedName(name));
+    const QMutexLocker lock(&m_namesLock.mutex);
+    if (m_names.size() >= 16)
+        m_names.clear();
+    m_names.insert(key, std::move(names));
+    return found;
 }
 
 Result<QString> DriveMap::toHost(const QString &programPath) const

@@ -10,6 +10,7 @@
 #include <QChar>
 #include <QHash>
 #include <QMap>
+#include <QMutex>
 #include <QString>
 
 #include <functional>
@@ -104,7 +105,17 @@ private:
     QMap<QChar, QString> m_roots;
     Decider m_decider;
     QString m_currentFolder = QStringLiteral("C:\\");
+    // The remembered listings are looked up from more than one thread (a
+    // copy on a worker, pictures read on others): guarded. A copy of the map
+    // has a lock of its own.
+    struct Lock {
+        QMutex mutex;
+        Lock() = default;
+        Lock(const Lock &) {}
+        Lock &operator=(const Lock &) { return *this; }
+    };
     mutable QHash<QString, FolderNames> m_names;  // by host folder
+    mutable Lock m_namesLock;
 };
 
 }  // namespace pf

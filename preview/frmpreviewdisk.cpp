@@ -1,7 +1,7 @@
 #include "preview/frmpreviewdisk.h"
 
+#include "platform/aside.h"
 #include "platform/hostnames.h"
-
 #include "platform/picture.h"
 #include "platform/twips_ui.h"
 #include "preview/frmpreview.h"
@@ -45,6 +45,9 @@ frmPreviewDisk::frmPreviewDisk(pf::Services &services, std::function<pf::Result<
     pf::placeTw(Image1, kColumnLeft, kColumnTop, kBox, kBox);
     connect(Image1, &pf::PictureBox::clicked, this, &frmPreviewDisk::Image1_Click);
 
+    // The feed is given program paths: they are looked up on the diskette on
+    // the worker too, never on the window's thread.
+    m_feed.setLookup([fs = m_svc.fs.get()](const QString &path) { return fs->hostPath(path); });
     connect(&m_feed, &preview::PictureFeed::headRead, this, &frmPreviewDisk::headRead);
     connect(&m_feed, &preview::PictureFeed::decoded, this, &frmPreviewDisk::decoded);
     connect(&m_feed, &preview::PictureFeed::failed, this, &frmPreviewDisk::failed);
@@ -60,7 +63,8 @@ pf::Status frmPreviewDisk::Form_Load()
     const pf::Result<QString> folder = m_refreshLists();
     if (!folder)
         return folder.error();
-    pf::Result<QStringList> names = m_svc.fs->listFiles(*folder, QStringLiteral("*.jpg"));
+    pf::Result<QStringList> names =
+        pf::aside([this, &folder] { return m_svc.fs->listFiles(*folder, QStringLiteral("*.jpg")); });
     if (!names)
         return names.error();
     {
@@ -88,15 +92,15 @@ int frmPreviewDisk::listIndex() const
     return selected.isEmpty() ? -1 : File4->row(selected.first());
 }
 
-// The host path of an entry's picture, or nothing: a name holding '\' or
+// The program path of an entry's picture, or nothing: a name holding '\' or
 // '/' would lead elsewhere, and cannot be shown.
-QString frmPreviewDisk::hostPathOf(int index) const
+QString frmPreviewDisk::pathOf(int index) const
 {
     const QListWidgetItem *item = File4->item(index);
     const QString name = item ? item->data(Qt::UserRole).toString() : QString();
     if (!pf::isSingleName(name))
         return QString();
-    return m_svc.fs->hostPath(QStringLiteral("a:\\") + name).valueOr(QString());
+    return QStringLiteral("a:\\") + name;
 }
 
 // Pictures are decoded once, at the size the viewer shows them: the preview
@@ -116,14 +120,14 @@ void frmPreviewDisk::showEntry(int index)
         return;  // shown already: the picture decoded ahead stays
     m_step = index < m_wanted ? -1 : 1;
     m_wanted = index;
-    const QString host = hostPathOf(index);
-    if (host.isEmpty()) {
+    const QString path = pathOf(index);
+    if (path.isEmpty()) {
         m_feed.clear();
         failed(index);
         return;
     }
     m_decoding = true;
-    m_feed.want(index, host, shownSizeFor());
+    m_feed.want(index, path, shownSizeFor());
 }
 
 // The header has come: the fit follows the picture's natural size at once,
@@ -176,8 +180,8 @@ void frmPreviewDisk::decodeNext(int index)
         next = index - m_step;
     if (next < 0 || next >= File4->count())
         return;
-    if (const QString host = hostPathOf(next); !host.isEmpty())
-        m_feed.decodeAhead(next, host, shownSizeFor());
+    if (const QString path = pathOf(next); !path.isEmpty())
+        m_feed.decodeAhead(next, path, shownSizeFor());
 }
 
 // Sizes Image1 by the longest-side fit into the square. A wide picture sits

@@ -61,7 +61,7 @@ private:
     };
 
     void showEntry(int index);
-    QString hostPathOf(int index) const;
+    QString pathOf(int index) const;
     preview::PictureFeed::ShownSizeFor shownSizeFor() const;
     void headRead(int index, QSize natural, const QImage &thumbnail);
     void decoded(int index, const QImage &picture, QSize natural);

@@ -9,12 +9,13 @@
 namespace preview {
 
 // One picture being read and decoded. The worker reads only `path`,
-// `shownSizeFor`, `load` and `cancelled`; the rest belongs to the window's thread.
+// `shownSizeFor`, `load`, `lookup` and `cancelled`; the rest belongs to the window's thread.
 struct PictureFeed::Job {
     int key;
     QString path;
     ShownSizeFor shownSizeFor;
     Loader load;
+    Lookup lookup;
     std::atomic<bool> cancelled{false};
     bool ahead = false;                    // decoded ahead, not wanted (yet)
     std::optional<pf::PictureHead> head;   // once read
@@ -122,6 +123,7 @@ void PictureFeed::start(Request request)
     job->path = std::move(request.path);
     job->shownSizeFor = std::move(request.shownSizeFor);
     job->load = m_loader;
+    job->lookup = m_lookup;
     job->ahead = request.ahead;
     m_running = job;
     QThreadPool::globalInstance()->start([job, mailbox = m_mailbox] {
@@ -131,7 +133,8 @@ void PictureFeed::start(Request request)
         steps.headRead = [&job, &mailbox](const pf::PictureHead &head) {
             mailbox->post([job, head](PictureFeed *feed) { feed->headArrived(job, head); });
         };
-        pf::Result<pf::Picture> result = job->load(job->path, steps);
+        const pf::Result<QString> host = job->lookup ? job->lookup(job->path) : pf::Result<QString>(job->path);
+        pf::Result<pf::Picture> result = host ? job->load(*host, steps) : pf::Result<pf::Picture>(host.error());
         mailbox->post([job, result = std::move(result)](PictureFeed *feed) { feed->jobDone(job, result); });
     });
 }

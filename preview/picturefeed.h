@@ -47,6 +47,11 @@ public:
     // Another loader for the pictures wanted from now on (a test's, holding
     // a decode back).
     void setLoader(Loader loader) { m_loader = std::move(loader); }
+    // Turns the paths wanted into the host paths the loader reads, on the
+    // worker (looking a name up may wait on the medium). Without one the
+    // paths wanted are host paths.
+    using Lookup = std::function<pf::Result<QString>(const QString &path)>;
+    void setLookup(Lookup lookup) { m_lookup = std::move(lookup); }
 
     // Work running or waiting to run.
     bool busy() const { return m_running != nullptr || m_next.has_value(); }
@@ -86,6 +91,7 @@ private:
     bool runs(int key, const QString &path) const;
 
     Loader m_loader;
+    Lookup m_lookup;
     std::shared_ptr<Mailbox> m_mailbox;
     std::shared_ptr<Job> m_running;
     std::optional<Request> m_next;

@@ -46,6 +46,12 @@ QString shown(const QFrame *frame, const QLabel *image)
 
 // The captions with the values on their line, top to bottom: the incoming
 // file's name, size and date, then the existing file's.
+// The dialog opens at once and reads its files on a worker: until that is done.
+bool readAll(frmDuplicate &dlg)
+{
+    return QTest::qWaitFor([&] { return !dlg.reading(); }, 10000);
+}
+
 QStringList lines(const frmDuplicate &dlg)
 {
     QMap<int, QStringList> byTop;
@@ -76,6 +82,7 @@ private Q_SLOTS:
     {
         Clash clash;
         frmDuplicate dlg(*clash.rig.services, clash.rig.shared);
+        QVERIFY(readAll(dlg));
         QCOMPARE(dlg.windowTitle(), "Image Already Exists!!");
         QStringList texts;
         for (const QLabel *l : {dlg.Label1, dlg.Label2, dlg.Label5, dlg.Label6})
@@ -96,6 +103,7 @@ private Q_SLOTS:
         corner.setGeometry(QRect(screen.topLeft(), QSize(200, 100)));
         QVERIFY(open(corner));
         frmDuplicate over(*clash.rig.services, clash.rig.shared, &corner);
+        QVERIFY(readAll(over));
         QVERIFY(open(over));
         QCOMPARE(screen.contains(over.frameGeometry()), true);
     }
@@ -139,6 +147,7 @@ private Q_SLOTS:
             writeFile(clash.incoming, readFile(clash.incoming).insert(2, QByteArray(app1, sizeof(app1) - 1)));
         }
         frmDuplicate dlg(*clash.rig.services, clash.rig.shared);
+        QVERIFY(readAll(dlg));
         QTEST(shown(dlg.Picture1, dlg.Image1) + ", " + shown(dlg.Picture2, dlg.Image3), "pictures");
         QCOMPARE(dlg.Image1->size(), dlg.Picture1->size());
         QCOMPARE(dlg.Image3->size(), dlg.Picture2->size());
@@ -158,11 +167,13 @@ private Q_SLOTS:
         const auto size = [](const QString &path) { return "File size: " + QString::number(QFileInfo(path).size()); };
         const QString name = "Filename: " + kNewName;
         frmDuplicate de(*clash.rig.services, clash.rig.shared);
+        QVERIFY(readAll(de));
         QCOMPARE(lines(de), (QStringList{name, size(clash.incoming), "Date & Time: 04.07.03 09:05:07", name,
                                          size(clash.existing), "Date & Time: 01.01.04"}));
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QFile::remove(clash.existing);
         frmDuplicate us(*clash.rig.services, clash.rig.shared);
+        QVERIFY(readAll(us));
         QCOMPARE(lines(us).mid(2), (QStringList{"Date & Time: 7/4/03 9:05:07 AM", name, "File size:", "Date & Time:"}));
         // One second after midnight is not midnight.
         QCOMPARE(transfer::generalDate(QDateTime({1999, 12, 31}, {23, 59, 59})), "12/31/99 11:59:59 PM");
@@ -191,6 +202,7 @@ private Q_SLOTS:
         Clash clash;
         clash.rig.shared.dupAction = "earlier";
         frmDuplicate dlg(*clash.rig.services, clash.rig.shared, &mainWindow);
+        QVERIFY(readAll(dlg));
         QVERIFY(open(dlg));
         QCOMPARE(placement(dlg, mainWindow.frameGeometry(), 40), "centred");
         QTest::keyClick(dlg.windowHandle(), Qt::Key_Escape);

@@ -108,6 +108,7 @@ private Q_SLOTS:
         const long before = peakResidentKb();
         const pf::Result<pf::Picture> picture = pf::loadPicture(path, kViewer);
         frmDuplicate dlg(*rig.services, rig.shared);
+        QVERIFY(QTest::qWaitFor([&] { return !dlg.reading(); }, 10000));
         if (watch) {
             watch->done();
             QVERIFY2(!watch->letGo(), "waited on the pipe");

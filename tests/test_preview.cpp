@@ -170,7 +170,7 @@ private Q_SLOTS:
         main.Command12_Click();
         QVERIFY(!main.Command15->isEnabled());
         rig.prompt.onModal = {};  // noted, not shown
-        QTest::keyClick(&main, Qt::Key_F2);
+        QTest::keyClick(main.focusWidget() ? main.focusWidget() : &main, Qt::Key_F2);  // as a person presses it
         QCOMPARE(rig.prompt.modals.count(u"frmPreviewDisk"_s), 2);
         QVERIFY(rig.prompt.boxes.isEmpty());
     }

@@ -16,7 +16,11 @@ pf::PlatformError notOneName(const QString &name)
 CopyOperation::CopyOperation(pf::FileSystem &fs, Module1 &shared, CopyAsker &asker, CopyWatcher &watcher,
                              std::function<QTime()> clock)
     : m_fs(fs), m_m1(shared), m_asker(asker), m_watcher(watcher), m_clock(std::move(clock)),
-      m_job(fs, [this](qint64, qint64) { return m_watcher.tick(), true; })
+      m_job(fs, [this](qint64 done, qint64 total) {
+          m_watcher.fileBytes(m_pass, m_n, done, total);
+          m_watcher.tick();
+          return !m_stopRequested;
+      })
 {
 }
 
@@ -50,7 +54,13 @@ CopyOutcome CopyOperation::run(const DisketteLists &lists, bool keepNames)
             const int m = int(names->size());
             m_watcher.passStarts(pass, m);
             for (int n = 1; n <= m && !m_cancelled && !m_out.stopped; ++n) {
+                if (m_stopRequested) {
+                    m_cancelled = true;
+                    break;
+                }
                 const QString &name = names->at(n - 1);
+                m_pass = pass;
+                m_n = n;
                 m_watcher.fileStarts(pass, n, m, name);
                 pass == Pass::Images ? copyImage(name) : copyClip(name);
                 if (m_cancelled || m_out.stopped)
@@ -63,6 +73,7 @@ CopyOutcome CopyOperation::run(const DisketteLists &lists, bool keepNames)
         }
     }
 
+    m_cancelled = m_cancelled || m_stopRequested;
     if (!m_out.notCopied.isEmpty()) {
         m_out.end = CopyOutcome::End::Failed;  // never "successfully copied", never an erase
         m_out.stopped = m_out.stopped || m_cancelled;
@@ -188,6 +199,12 @@ void CopyOperation::copyClip(const QString &name)
 
 void CopyOperation::failed(const QString &name, const QString &folder, const pf::PlatformError &error)
 {
+    // Stopped by the person in the middle of the file: nothing of it was
+    // kept, and nothing failed.
+    if (error.number == pf::ErrUserInterrupt && m_stopRequested) {
+        m_cancelled = true;
+        return;
+    }
     m_out.notCopied << name;
     if (!m_asker.copyFailed(name, folder, error))
         m_out.stopped = true;

@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 enum class FolderKind { Image, Video };
@@ -51,6 +52,8 @@ public:
     virtual void copyingStarts() {}                         // the folders are ready
     virtual void passStarts(Pass, int /*count*/) {}
     virtual void fileStarts(Pass, int /*n*/, int /*m*/, const QString & /*name*/) {}
+    // Within file n: `done` of its `total` bytes are copied.
+    virtual void fileBytes(Pass, int /*n*/, qint64 /*done*/, qint64 /*total*/) {}
     virtual void fileEnds(Pass, int /*n*/) {}
     virtual void passEnds(Pass) {}
     virtual void eraseStarts() {}                           // Yes to the erase
@@ -95,6 +98,12 @@ public:
     // names (else they get date-time names).
     CopyOutcome run(const DisketteLists &lists, bool keepNames);
 
+    // Stops the copying as "&Cancel" at a clash does: the file in hand is
+    // finished or left uncopied (never part-written under its name), and no
+    // erase is offered. From any thread; once the erase has begun, it runs
+    // to its end.
+    void requestStop() { m_stopRequested = true; }
+
 private:
     bool folderReady(FolderKind kind, const QString &folder);
     bool offDiskette(FolderKind kind, const QString &folder);
@@ -112,5 +121,8 @@ private:
     DisketteLists m_lists;
     bool m_keepNames = false;
     bool m_cancelled = false;
+    std::atomic<bool> m_stopRequested{false};
+    Pass m_pass = Pass::Images;  // where the copying is, for the news within a file
+    int m_n = 0;
     CopyOutcome m_out;
 };

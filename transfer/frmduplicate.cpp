@@ -8,9 +8,10 @@
 #include <QCloseEvent>
 #include <QPixmap>
 
+#include <QMutex>
+#include <QThreadPool>
+
 #include <algorithm>
-#include <future>
-#include <system_error>
 
 namespace {
 
@@ -25,50 +26,12 @@ QSize fittedSize(QSize natural)
     return QSize(std::max(1, pf::tw(twips.width())), std::max(1, pf::tw(twips.height())));
 }
 
-// A picture to show: the file, and its size on screen once fitted (empty
-// when the file is no picture or has no width or height).
-struct Planned {
-    QString host;
-    QSize shown;   // logical pixels
-    QSize device;  // pixels to decode
-};
-
-Planned plan(const pf::FileSystem &fs, const QString &path, qreal ratio)
+// Sizes the frame and the picture to the decoded picture, shown at `shown`
+// logical pixels.
+void place(QSize shown, const QImage &picture, QFrame *frame, QLabel *image, qreal ratio)
 {
-    Planned p;
-    pf::Result<QString> host = fs.hostPath(path);
-    if (!host)
-        return p;
-    pf::Result<QSize> natural = pf::pictureSize(*host);
-    if (!natural || natural->isEmpty())
-        return p;
-    p.host = *host;
-    p.shown = fittedSize(*natural);
-    p.device = (QSizeF(p.shown) * ratio).toSize().expandedTo(QSize(1, 1));
-    return p;
-}
-
-// The picture at exactly its device size, or a null image.
-QImage decode(const Planned &p)
-{
-    if (p.shown.isEmpty())
-        return QImage();
-    pf::Result<pf::Picture> picture = pf::loadPicture(p.host, p.device);
-    if (!picture || picture->image.isNull())
-        return QImage();
-    if (picture->image.size() == p.device)
-        return picture->image;
-    return picture->image.scaled(p.device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-// Sizes the frame and the picture to the decoded picture. A picture that
-// could not be had leaves the frame empty at its starting size.
-void place(const Planned &p, const QImage &picture, QFrame *frame, QLabel *image, qreal ratio)
-{
-    if (picture.isNull())
-        return;
-    image->resize(p.shown);
-    frame->resize(p.shown);
+    image->resize(shown);
+    frame->resize(shown);
     // What lies under the frame's line is cut off.
     const QRect inner = image->contentsRect();
     if (inner.isEmpty())
@@ -170,43 +133,107 @@ frmDuplicate::frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mai
     setTabOrder(Command2, Command3);
     setTabOrder(Command3, Command4);
 
-    // Filling: the image being copied, then the existing one. The natural
-    // size comes from the picture loader (read from the header, after the
-    // EXIF turn), so no hidden measuring image is needed.
-    showPictures();
-    showFacts(m_m1.srcFile, Label4[0], Label4[1], Label4[2]);
-    showFacts(m_m1.destFile, Label4[5], Label4[4], Label4[3]);
+    // The names at once; the sizes, dates and pictures as they are read, on
+    // a worker, so that the dialog opens at once however slow the diskette.
+    Label4[0]->setText(pf::shownName(m_m1.newName));
+    Label4[5]->setText(pf::shownName(m_m1.newName));
+    startReading();
 
     OKButton->setFocus();
 }
 
-// Fits both pictures and decodes each at the size it is shown. The two
-// decodes are independent: the existing picture is decoded on a helper thread
-// while this one decodes the incoming picture.
-void frmDuplicate::showPictures()
-{
-    const qreal ratio = devicePixelRatioF();
-    const Planned incoming = plan(*m_svc.fs, m_m1.srcFile, ratio);
-    const Planned existing = plan(*m_svc.fs, m_m1.destFile, ratio);
-    std::future<QImage> second;
-    try {
-        second = std::async(std::launch::async, decode, existing);
-    } catch (const std::system_error &) {
-        // No thread to be had: one after the other.
+// Where the worker sends what it read: the dialog, while it lives.
+struct frmDuplicate::Mailbox {
+    QMutex mutex;
+    frmDuplicate *dialog = nullptr;
+    std::atomic<bool> stopped{false};
+
+    void close()
+    {
+        const QMutexLocker lock(&mutex);
+        dialog = nullptr;
+        stopped = true;
     }
-    place(incoming, decode(incoming), Picture1, Image1, ratio);
-    place(existing, second.valid() ? second.get() : decode(existing), Picture2, Image3, ratio);
+    template <typename F>
+    void post(F &&deliver)
+    {
+        const QMutexLocker lock(&mutex);
+        if (dialog)
+            QMetaObject::invokeMethod(dialog, [d = dialog, f = std::forward<F>(deliver)] { f(d); }, Qt::QueuedConnection);
+    }
+};
+
+frmDuplicate::~frmDuplicate()
+{
+    // The worker stops at its next look, and tells nobody.
+    m_mailbox->close();
 }
 
-// The name the image would be stored under, the file's length in bytes and
-// its date. A file that cannot be read leaves its size and date empty.
-void frmDuplicate::showFacts(const QString &path, QLabel *name, QLabel *size, QLabel *date)
+// Each file's size and date, then its picture decoded at the size it is
+// shown: the image being copied first, then the existing one. One picture
+// at a time, so that the dialog as a whole holds one picture budget.
+void frmDuplicate::startReading()
 {
-    name->setText(pf::shownName(m_m1.newName));
-    if (pf::Result<qint64> length = m_svc.fs->fileLength(path))
-        size->setText(QString::number(*length));
-    if (pf::Result<QDateTime> when = m_svc.fs->fileDate(path))
-        date->setText(transfer::generalDate(*when));
+    m_mailbox = std::make_shared<Mailbox>();
+    m_mailbox->dialog = this;
+    m_reading = 2;
+    const qreal ratio = devicePixelRatioF();
+    pf::FileSystem *fs = m_svc.fs.get();
+    QThreadPool::globalInstance()->start(
+        [fs, ratio, paths = QStringList{m_m1.srcFile, m_m1.destFile}, mailbox = m_mailbox] {
+            for (int side = 0; side < 2 && !mailbox->stopped; ++side) {
+                Facts facts;
+                if (pf::Result<qint64> length = fs->fileLength(paths.at(side)))
+                    facts.size = QString::number(*length);
+                if (pf::Result<QDateTime> when = fs->fileDateOnDisk(paths.at(side)))
+                    facts.date = transfer::generalDate(*when);
+                mailbox->post([side, facts](frmDuplicate *d) { d->factsRead(side, facts); });
+                const auto [shown, picture] = readPicture(*fs, paths.at(side), ratio, mailbox->stopped);
+                mailbox->post([side, shown, picture](frmDuplicate *d) { d->pictureRead(side, shown, picture); });
+            }
+        });
+}
+
+// The picture at exactly the device size of its fit, and that fit in
+// logical pixels; a null image when it cannot be had.
+std::pair<QSize, QImage> frmDuplicate::readPicture(const pf::FileSystem &fs, const QString &path, qreal ratio,
+                                                   const std::atomic<bool> &stopped)
+{
+    const pf::Result<QString> host = fs.hostPath(path);
+    if (!host || stopped)
+        return {};
+    QSize shown;
+    const auto deviceSize = [ratio](QSize s) { return (QSizeF(s) * ratio).toSize().expandedTo(QSize(1, 1)); };
+    pf::LoadSteps steps;
+    steps.cancelled = &stopped;
+    steps.shownSizeFor = [&](QSize natural) {
+        shown = fittedSize(natural);
+        return deviceSize(shown);
+    };
+    const pf::Result<pf::Picture> p = pf::loadPictureInSteps(*host, steps);
+    if (!p || p->image.isNull() || shown.isEmpty())
+        return {};
+    const QSize device = deviceSize(shown);
+    if (p->image.size() == device)
+        return {shown, p->image};
+    return {shown, p->image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)};
+}
+
+// Name, size and date: Label4(0..2) for the image being copied, Label4(5, 4, 3)
+// for the existing one. A file that cannot be read leaves its size and date empty.
+void frmDuplicate::factsRead(int side, const Facts &facts)
+{
+    (side == 0 ? Label4[1] : Label4[4])->setText(facts.size);
+    (side == 0 ? Label4[2] : Label4[3])->setText(facts.date);
+}
+
+// A picture that could not be had leaves its frame empty at its starting size.
+void frmDuplicate::pictureRead(int side, QSize shown, const QImage &picture)
+{
+    if (!picture.isNull())
+        place(shown, picture, side == 0 ? Picture1 : Picture2, side == 0 ? Image1 : Image3, devicePixelRatioF());
+    if (--m_reading == 0)
+        Q_EMIT readingDone();
 }
 
 void frmDuplicate::showEvent(QShowEvent *event)

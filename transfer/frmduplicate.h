@@ -10,6 +10,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <atomic>
+#include <memory>
+#include <utility>
+
 class frmDuplicate : public QDialog {
     Q_OBJECT
 public:
@@ -19,6 +23,10 @@ public:
     // caption over it says.
     frmDuplicate(pf::Services &services, Module1 &shared, QWidget *mainWindow = nullptr,
                  bool existingCopiedHere = false);
+    ~frmDuplicate() override;
+
+    // The sizes, dates and pictures are still being read.
+    bool reading() const { return m_reading > 0; }
 
     QLabel *Label1;       // "Image already exists!"
     QLabel *Label2;       // "Image being copied:"
@@ -44,6 +52,10 @@ public:
     void Command4_Click();
     void CancelButton_Click();
 
+Q_SIGNALS:
+    // Both pictures have been read (or found unreadable) and are shown.
+    void readingDone();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -51,12 +63,21 @@ protected:
 
 private:
     void decide(const QString &action);
-    // Both pictures in their frames, fitted; each file's name, size and date.
-    void showPictures();
-    void showFacts(const QString &path, QLabel *name, QLabel *size, QLabel *date);
+    struct Facts {
+        QString size, date;
+    };
+    struct Mailbox;
+    // Starts the worker that reads both files' facts and pictures.
+    void startReading();
+    static std::pair<QSize, QImage> readPicture(const pf::FileSystem &fs, const QString &path, qreal ratio,
+                                                const std::atomic<bool> &stopped);
+    void factsRead(int side, const Facts &facts);  // side 0: the image being copied
+    void pictureRead(int side, QSize shown, const QImage &picture);
 
     pf::Services &m_svc;
     Module1 &m_m1;
     QWidget *m_main;
     bool m_decided = false;
+    std::shared_ptr<Mailbox> m_mailbox;
+    int m_reading = 0;  // pictures still on their way
 };

@@ -1,0 +1,29 @@
+#include "platform/aside.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace pf {
+
+void runAside(const std::function<void()> &work, QEventLoop::ProcessEventsFlags events)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        work();
+        return;
+    }
+    QEventLoop loop;
+    // The loop is told to end by a queued call, which it takes only once it
+    // runs: however soon the work is done, exec() below returns.
+    QThread *worker = QThread::create([&work, &loop] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    worker->setObjectName(QStringLiteral("pixferry aside"));
+    worker->start();
+    loop.exec(events);
+    worker->wait();
+    delete worker;
+}
+
+}  // namespace pf
