@@ -135,15 +135,18 @@ private Q_SLOTS:
         else if (question == "clip renamed")
             asker.clipRenamed(pf::fromHostName("F\xe9te.MPG"));
         else if (question == "failed")
-            result = asker.copyFailed("P.JPG", "C:\\Pics\\", pf::makeError(pf::ErrDiskFull, "No space left on device"));
+            result = asker.copyFailed("P.JPG", "C:\\Pics\\", pf::makeError(pf::ErrDiskFull, "No space left on device"),
+                                      false) == FailedChoice::GoOn;
         else if (question == "failed, folder")
             result = asker.copyFailed("50%2.JPG", "C:\\Pics\\",
                                       pf::makeError(pf::ErrFileExists,
                                                     "A folder (or something else that is not a file) is already named "
-                                                    "50%2.JPG"));
+                                                    "50%2.JPG"),
+                                      false) == FailedChoice::GoOn;
         else if (question == "failed on diskette")
             result = asker.copyFailed("P.JPG", "C:\\Pics\\",
-                                      pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\"));
+                                      pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\"),
+                                      false) == FailedChoice::GoOn;
         else
             result = asker.erase();
         QTEST(result, "result");

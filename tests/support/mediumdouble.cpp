@@ -26,6 +26,7 @@ struct Bad {
     std::string file;
     long long start, end;
     int times;  // < 0: always
+    bool cut;   // reads end early at `start` instead of failing
     int failed = 0;
 };
 
@@ -68,14 +69,21 @@ std::string nameIn(const State &s, const std::string &path)
 
 bool onWindowThread(const State &s) { return ::pthread_equal(::pthread_self(), s.window) != 0; }
 
-// Before a read of `n` bytes at `offset` of `fd`: notes it, holds it at the
-// gate, and says whether a bad range fails it.
-bool readFails(int fd, long long offset, size_t n)
+constexpr long long kCurrent = -1;  // the descriptor's own offset
+
+// Before a read of `n` bytes at `offset` of `fd` (kCurrent: where the
+// descriptor stands): notes it, holds it at the gate, and says how many
+// bytes it may read: `n`, fewer where a range cuts it short, or -1 where a
+// bad range fails it. Asks nothing of a descriptor not below the root (a
+// pipe's errno stays as it was).
+long long readAllowed(int fd, long long offset, size_t n)
 {
     State *s = g_state.load();
     std::string path;
     if (!s || !below(*s, fd, path))
-        return false;
+        return (long long)n;
+    if (offset == kCurrent)
+        offset = (long long)::lseek(fd, 0, SEEK_CUR);
     std::unique_lock lock(s->mutex);
     ++s->reads;
     if (onWindowThread(*s)) {
@@ -86,12 +94,23 @@ bool readFails(int fd, long long offset, size_t n)
         --s->waiting;
     }
     for (Bad &b : s->bad)
-        if (b.file == path && offset < b.end && offset + (long long)n > b.start && (b.times < 0 || b.failed < b.times)) {
+        if (!b.cut && b.file == path && offset < b.end && offset + (long long)n > b.start
+            && (b.times < 0 || b.failed < b.times)) {
             ++b.failed;
             ++s->failures;
-            return true;
+            return -1;
         }
-    return false;
+    // An early end: a read from it on finds nothing (and counts); one that
+    // reaches it ends there.
+    for (Bad &b : s->bad)
+        if (b.cut && b.file == path && offset + (long long)n > b.start && (b.times < 0 || b.failed < b.times)) {
+            if (offset < b.start)
+                return b.start - offset;
+            ++b.failed;
+            ++s->failures;
+            return 0;
+        }
+    return (long long)n;
 }
 
 void noteOpen(int fd, const char *what)
@@ -104,8 +123,6 @@ void noteOpen(int fd, const char *what)
     if (onWindowThread(*s))
         s->onWindow.push_back(what + (" " + nameIn(*s, path)));
 }
-
-long long offsetOf(int fd) { return (long long)::lseek(fd, 0, SEEK_CUR); }
 
 int openWith(const char *name, int dirfd, const char *path, int flags, mode_t mode)
 {
@@ -127,33 +144,44 @@ mode_t modeOf(int flags, va_list ap)
 // Stand-ins for the C library's calls: the real call, seen by the double.
 extern "C" {
 
+// Each reads what the double allows: fails with EIO, ends early (0 bytes
+// when nothing is allowed, as at a file's end), or reads on.
 ssize_t read(int fd, void *buf, size_t n)
 {
-    if (readFails(fd, offsetOf(fd), n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, void *, size_t)>("read")(fd, buf, n);
+    const long long allowed = readAllowed(fd, kCurrent, n);
+    if (allowed <= 0)
+        return allowed < 0 ? (errno = EIO, -1) : 0;
+    return real<ssize_t (*)(int, void *, size_t)>("read")(fd, buf, size_t(allowed));
 }
 
 ssize_t pread(int fd, void *buf, size_t n, off_t offset)
 {
-    if (readFails(fd, offset, n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, buf, n, offset);
+    const long long allowed = readAllowed(fd, offset, n);
+    if (allowed <= 0)
+        return allowed < 0 ? (errno = EIO, -1) : 0;
+    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, buf, size_t(allowed), offset);
 }
 
 ssize_t pread64(int fd, void *buf, size_t n, off_t offset)
 {
-    if (readFails(fd, offset, n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, buf, n, offset);
+    const long long allowed = readAllowed(fd, offset, n);
+    if (allowed <= 0)
+        return allowed < 0 ? (errno = EIO, -1) : 0;
+    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, buf, size_t(allowed), offset);
 }
+
+// The checked forms a build with _FORTIFY_SOURCE calls instead.
+ssize_t __read_chk(int fd, void *buf, size_t n, size_t) { return read(fd, buf, n); }
+ssize_t __pread_chk(int fd, void *buf, size_t n, off_t offset, size_t) { return pread(fd, buf, n, offset); }
+ssize_t __pread64_chk(int fd, void *buf, size_t n, off_t offset, size_t) { return pread64(fd, buf, n, offset); }
 
 ssize_t copy_file_range(int in, loff_t *inOffset, int out, loff_t *outOffset, size_t n, unsigned flags)
 {
-    if (readFails(in, inOffset ? *inOffset : offsetOf(in), n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, loff_t *, int, loff_t *, size_t, unsigned)>("copy_file_range")(in, inOffset, out,
-                                                                                             outOffset, n, flags);
+    const long long allowed = readAllowed(in, inOffset ? *inOffset : kCurrent, n);
+    if (allowed <= 0)
+        return allowed < 0 ? (errno = EIO, -1) : 0;
+    return real<ssize_t (*)(int, loff_t *, int, loff_t *, size_t, unsigned)>("copy_file_range")(
+        in, inOffset, out, outOffset, size_t(allowed), flags);
 }
 
 int open(const char *path, int flags, ...)
@@ -247,7 +275,16 @@ void MediumDouble::failBytes(const QString &file, qint64 start, qint64 end, int 
     char canonical[PATH_MAX];
     const QByteArray host = QFile::encodeName(file);
     const std::lock_guard lock(s->mutex);
-    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), start, end, times});
+    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), start, end, times, false});
+}
+
+void MediumDouble::endEarly(const QString &file, qint64 at, int times)
+{
+    State *s = g_state.load();
+    char canonical[PATH_MAX];
+    const QByteArray host = QFile::encodeName(file);
+    const std::lock_guard lock(s->mutex);
+    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), at, LLONG_MAX, times, true});
 }
 
 void MediumDouble::setGate(bool open)
