@@ -47,11 +47,11 @@ private:
 // Copies the bytes of `in` (which stood as `st` when opened) to the
 // writer's file: the system's copy between files, else reading and writing.
 // A read that fails is tried again at the same place, by reading and
-// writing (then a failure is surely the source's), kReadTries times in all.
-// Returns how many bytes were copied: fewer than the file's length only
-// when it changed meanwhile.
+// writing (then a failure is surely the source's), kReadTries times in all;
+// `troubled` is set when one did. Returns how many bytes were copied: fewer
+// than the file's length only when it changed meanwhile.
 Result<qint64> copyBytes(int in, const struct stat &st, NewFileWriter &out, const QString &source,
-                         const CopyProgress &progress)
+                         const CopyProgress &progress, bool &troubled)
 {
     constexpr qint64 kBuffer = 1 << 20;
     const qint64 total = st.st_size;
@@ -80,6 +80,7 @@ Result<qint64> copyBytes(int in, const struct stat &st, NewFileWriter &out, cons
                 tries = 0;  // copied, or the end
             } else {
                 // Failed, or ended early: the other tries read and write.
+                troubled = true;
                 useRange = false;
                 chunk.limit(kBuffer);
                 tries = kReadTries - 1;
@@ -88,7 +89,7 @@ Result<qint64> copyBytes(int in, const struct stat &st, NewFileWriter &out, cons
         if (tries > 0) {
             if (buffer.isEmpty())
                 buffer.resize(kBuffer);
-            n = readAt(in, buffer.data(), chunk.next(), done, st, tries);
+            n = readAt(in, buffer.data(), chunk.next(), done, st, tries, &troubled);
             if (n < 0)
                 return readError(errno, source, done);
             if (n > 0)
@@ -107,20 +108,53 @@ Result<qint64> copyBytes(int in, const struct stat &st, NewFileWriter &out, cons
     return done;
 }
 
+// A file whose reads needed another try is read once more from the medium
+// (its cached pages dropped first) and must give the bytes its copy holds:
+// a driver that failed once may have handed out wrong bytes without a word
+// (one serving a diskette image does, shifted, after a bad sector). Where
+// the two readings differ the file is unreadable there.
+Status confirmRead(int in, const struct stat &st, NewFileWriter &out, const QString &source,
+                   const CopyProgress &progress)
+{
+    constexpr qint64 kPiece = 64 << 10;
+    (void)::posix_fadvise(in, 0, 0, POSIX_FADV_DONTNEED);  // a hint: where it is not taken, the cache is read
+    QByteArray again(kPiece, '\0'), copied(kPiece, '\0');
+    for (qint64 at = 0; at < st.st_size;) {
+        const ssize_t n = readAt(in, again.data(), size_t(std::min(kPiece, st.st_size - at)), at, st, kReadTries);
+        if (n < 0)
+            return readError(errno, source, at);
+        if (n == 0)
+            return sourceError(ErrPathFileAccess, QStringLiteral("changed while it was copied"), source);
+        ssize_t c = 0;
+        while ((c = ::pread(out.fd(), copied.data(), size_t(n), at)) < 0 && errno == EINTR) {
+        }
+        if (c < 0)
+            return errorFromErrno(errno, out.path());
+        for (ssize_t i = 0; i < n; ++i)
+            if (i >= c || again.at(i) != copied.at(i))
+                return readError(EIO, source, at + i);
+        at += n;
+        if (progress && !progress(st.st_size, st.st_size))
+            return makeError(ErrUserInterrupt, QStringLiteral("The copy was stopped"), out.path());
+    }
+    return {};
+}
+
 }  // namespace
 
 Status FileSystem::copyFile(const QString &source, const QString &destination, CopyMode mode,
                             const CopyProgress &progress)
 {
     return makeCopy(source, destination, mode, [&](int in, const struct stat &st, NewFileWriter &out) -> Status {
-        const Result<qint64> done = copyBytes(in, st, out, source, progress);
+        bool troubled = false;
+        const Result<qint64> done = copyBytes(in, st, out, source, progress, troubled);
         if (!done)
             return done.error();
         // A source written to while it was copied (grown, cut short or
         // rewritten) gave no good copy.
         if (*done != st.st_size || !unchanged(in, st))
             return sourceError(ErrPathFileAccess, QStringLiteral("changed while it was copied"), source);
-        return {};
+        return troubled ? confirmRead(in, st, out, source, progress) : Status();
     });
 }
 

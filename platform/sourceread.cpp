@@ -14,7 +14,7 @@ bool unchanged(int fd, const struct stat &st)
         && now.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
 }
 
-ssize_t readAt(int fd, char *buffer, size_t size, qint64 at, const struct stat &st, int tries)
+ssize_t readAt(int fd, char *buffer, size_t size, qint64 at, const struct stat &st, int tries, bool *troubled)
 {
     int err = EIO;
     for (int tried = 0; tried < tries;) {
@@ -23,14 +23,15 @@ ssize_t readAt(int fd, char *buffer, size_t size, qint64 at, const struct stat &
             return n;
         if (n < 0 && errno == EINTR)
             continue;
-        ++tried;
-        if (n < 0) {
+        if (n < 0)
             err = errno;
-        } else {
-            if (at >= st.st_size || !unchanged(fd, st))
-                return 0;
+        else if (at >= st.st_size || !unchanged(fd, st))
+            return 0;
+        else
             err = EIO;
-        }
+        ++tried;
+        if (troubled)
+            *troubled = true;
     }
     errno = err;
     return -1;

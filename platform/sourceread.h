@@ -27,7 +27,8 @@ bool unchanged(int fd, const struct stat &st);
 // so); -1 with errno when every try failed. The end found before the
 // file's length while the file stands unchanged is a failed read (EIO): a
 // driver says that when a read came up short (the length asked again
-// between the tries tells it better).
-ssize_t readAt(int fd, char *buffer, size_t size, qint64 at, const struct stat &st, int tries);
+// between the tries tells it better). `troubled` is set when a try failed.
+ssize_t readAt(int fd, char *buffer, size_t size, qint64 at, const struct stat &st, int tries,
+               bool *troubled = nullptr);
 
 }  // namespace pf

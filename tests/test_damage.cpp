@@ -44,37 +44,44 @@ private Q_SLOTS:
     // all. A sector that fails up to three times is copied whole, nothing
     // said; one that fails four times fails the copy as unreadable. Reads
     // that find the end before the file's length (a driver's short read)
-    // are a failed read too, never a file "changed while it was copied".
+    // are a failed read too, never a file "changed while it was copied". A
+    // file that needed another try is read once more and must agree with
+    // its copy: bytes handed out wrong meanwhile make it unreadable.
     void retries_data()
     {
         QTest::addColumn<QString>("fault");  // "bad": a sector fails; "short": reads end in the middle
         QTest::addColumn<int>("times");
+        QTest::addColumn<bool>("whole");
         QTest::addColumn<QStringList>("asked");
         const QStringList copied{"erase?"}, failed{"failed PIC.JPG: " + kUnreadable};
-        QTest::newRow("a sector failing once") << "bad" << 1 << copied;
-        QTest::newRow("a sector failing three times") << "bad" << 3 << copied;
-        QTest::newRow("a sector failing four times") << "bad" << 4 << failed;
-        QTest::newRow("reads ending early once") << "short" << 1 << copied;
-        QTest::newRow("reads ending early three times") << "short" << 3 << copied;
-        QTest::newRow("reads ending early four times") << "short" << 4 << failed;
+        QTest::newRow("a sector failing once") << "bad" << 1 << true << copied;
+        QTest::newRow("a sector failing three times") << "bad" << 3 << true << copied;
+        QTest::newRow("a sector failing four times") << "bad" << 4 << false << failed;
+        QTest::newRow("reads ending early once") << "short" << 1 << true << copied;
+        QTest::newRow("reads ending early three times") << "short" << 3 << true << copied;
+        QTest::newRow("reads ending early four times") << "short" << 4 << false << failed;
+        QTest::newRow("a sector failing once, the bytes before it wrong at first") << "bad, wrong" << 1 << false
+                                                                                   << failed;
     }
     void retries()
     {
         QFETCH(QString, fault);
         QFETCH(int, times);
+        QFETCH(bool, whole);
         World w;
         const QByteArray original = putPicture(w, "PIC.JPG");
         testkit::MediumDouble medium(w.a());
         const qint64 middle = original.size() / 2 / 512 * 512;
-        if (fault == "bad")
+        if (fault.startsWith("bad"))
             medium.failBytes(w.onDisk("PIC.JPG"), middle, middle + 512, times);
         else
             medium.endEarly(w.onDisk("PIC.JPG"), middle, times);
+        if (fault.endsWith("wrong"))
+            medium.garbleBytes(w.onDisk("PIC.JPG"), middle - 1024, middle, 1);
         w.script.eraseDiskette = false;
         const CopyOutcome out = w.copy(true);
         QTEST(w.script.asked, "asked");
-        QCOMPARE(medium.failures(), times);  // each planted failure was met
-        const bool whole = times < 4;
+        QCOMPARE(medium.failures(), times + (fault.endsWith("wrong") ? 1 : 0));  // each planted fault was met
         QCOMPARE(out.end, whole ? CopyOutcome::End::Declined : CopyOutcome::End::Failed);
         QCOMPARE(firstDifference(readFile(w.pic("PIC.JPG")), whole ? original : QByteArray("<missing>")), -1);
         QCOMPARE(entries(w.pics()), whole ? QStringList{"PIC.JPG"} : QStringList());  // nothing half-written

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -23,11 +24,12 @@
 namespace {
 
 struct Bad {
+    enum Kind { Fail, EndEarly, Garble };
     std::string file;
     long long start, end;
     int times;  // < 0: always
-    bool cut;   // reads end early at `start` instead of failing
-    int failed = 0;
+    Kind kind;
+    int failed = 0;  // times it acted
 };
 
 struct State {
@@ -71,17 +73,24 @@ bool onWindowThread(const State &s) { return ::pthread_equal(::pthread_self(), s
 
 constexpr long long kCurrent = -1;  // the descriptor's own offset
 
+// What the double makes of one read: how many bytes it may read (`n`,
+// fewer where an early end cuts it, or -1 where a bad range fails it),
+// where it reads, and the stretch of those bytes to hand out wrong.
+struct Verdict {
+    long long allowed, offset;
+    long long garbleStart = 0, garbleEnd = 0;
+};
+
 // Before a read of `n` bytes at `offset` of `fd` (kCurrent: where the
-// descriptor stands): notes it, holds it at the gate, and says how many
-// bytes it may read: `n`, fewer where a range cuts it short, or -1 where a
-// bad range fails it. Asks nothing of a descriptor not below the root (a
-// pipe's errno stays as it was).
-long long readAllowed(int fd, long long offset, size_t n)
+// descriptor stands): notes it, holds it at the gate, and gives its
+// verdict. Asks nothing of a descriptor not below the root (a pipe's errno
+// stays as it was).
+Verdict judgeRead(int fd, long long offset, size_t n)
 {
     State *s = g_state.load();
     std::string path;
     if (!s || !below(*s, fd, path))
-        return (long long)n;
+        return {(long long)n, offset};
     if (offset == kCurrent)
         offset = (long long)::lseek(fd, 0, SEEK_CUR);
     std::unique_lock lock(s->mutex);
@@ -93,24 +102,42 @@ long long readAllowed(int fd, long long offset, size_t n)
         s->opened.wait_for(lock, std::chrono::seconds(20), [s] { return s->gateOpen; });
         --s->waiting;
     }
+    const auto acts = [&](const Bad &b, Bad::Kind kind) {
+        return b.kind == kind && b.file == path && offset < b.end && offset + (long long)n > b.start
+            && (b.times < 0 || b.failed < b.times);
+    };
     for (Bad &b : s->bad)
-        if (!b.cut && b.file == path && offset < b.end && offset + (long long)n > b.start
-            && (b.times < 0 || b.failed < b.times)) {
+        if (acts(b, Bad::Fail)) {
             ++b.failed;
             ++s->failures;
-            return -1;
+            return {-1, offset};
         }
     // An early end: a read from it on finds nothing (and counts); one that
     // reaches it ends there.
     for (Bad &b : s->bad)
-        if (b.cut && b.file == path && offset + (long long)n > b.start && (b.times < 0 || b.failed < b.times)) {
+        if (acts(b, Bad::EndEarly)) {
             if (offset < b.start)
-                return b.start - offset;
+                return {b.start - offset, offset};
             ++b.failed;
             ++s->failures;
-            return 0;
+            return {0, offset};
         }
-    return (long long)n;
+    for (Bad &b : s->bad)
+        if (acts(b, Bad::Garble)) {
+            ++b.failed;
+            ++s->failures;
+            return {(long long)n, offset, b.start, b.end};
+        }
+    return {(long long)n, offset};
+}
+
+// Turns the bytes of [v.garbleStart, v.garbleEnd) among the `got` bytes
+// read into `buf` at v.offset wrong.
+void garble(const Verdict &v, void *buf, ssize_t got)
+{
+    auto *bytes = static_cast<unsigned char *>(buf);
+    for (long long at = std::max(v.garbleStart, v.offset); at < v.garbleEnd && at < v.offset + got; ++at)
+        bytes[at - v.offset] ^= 0xff;
 }
 
 void noteOpen(int fd, const char *what)
@@ -139,35 +166,52 @@ mode_t modeOf(int flags, va_list ap)
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(ap, int)) : 0;
 }
 
+// Notes a range of `file` that acts as `kind`.
+void add(const QString &file, qint64 start, qint64 end, int times, Bad::Kind kind)
+{
+    State *s = g_state.load();
+    char canonical[PATH_MAX];
+    const QByteArray host = QFile::encodeName(file);
+    const std::lock_guard lock(s->mutex);
+    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), start, end, times, kind});
+}
+
 }  // namespace
 
 // Stand-ins for the C library's calls: the real call, seen by the double.
 extern "C" {
 
 // Each reads what the double allows: fails with EIO, ends early (0 bytes
-// when nothing is allowed, as at a file's end), or reads on.
+// when nothing is allowed, as at a file's end), or reads on, some bytes
+// handed out wrong.
 ssize_t read(int fd, void *buf, size_t n)
 {
-    const long long allowed = readAllowed(fd, kCurrent, n);
-    if (allowed <= 0)
-        return allowed < 0 ? (errno = EIO, -1) : 0;
-    return real<ssize_t (*)(int, void *, size_t)>("read")(fd, buf, size_t(allowed));
+    const Verdict v = judgeRead(fd, kCurrent, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t)>("read")(fd, buf, size_t(v.allowed));
+    garble(v, buf, got);
+    return got;
 }
 
 ssize_t pread(int fd, void *buf, size_t n, off_t offset)
 {
-    const long long allowed = readAllowed(fd, offset, n);
-    if (allowed <= 0)
-        return allowed < 0 ? (errno = EIO, -1) : 0;
-    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, buf, size_t(allowed), offset);
+    const Verdict v = judgeRead(fd, offset, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, buf, size_t(v.allowed), offset);
+    garble(v, buf, got);
+    return got;
 }
 
 ssize_t pread64(int fd, void *buf, size_t n, off_t offset)
 {
-    const long long allowed = readAllowed(fd, offset, n);
-    if (allowed <= 0)
-        return allowed < 0 ? (errno = EIO, -1) : 0;
-    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, buf, size_t(allowed), offset);
+    const Verdict v = judgeRead(fd, offset, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, buf, size_t(v.allowed), offset);
+    garble(v, buf, got);
+    return got;
 }
 
 // The checked forms a build with _FORTIFY_SOURCE calls instead.
@@ -177,11 +221,28 @@ ssize_t __pread64_chk(int fd, void *buf, size_t n, off_t offset, size_t) { retur
 
 ssize_t copy_file_range(int in, loff_t *inOffset, int out, loff_t *outOffset, size_t n, unsigned flags)
 {
-    const long long allowed = readAllowed(in, inOffset ? *inOffset : kCurrent, n);
-    if (allowed <= 0)
-        return allowed < 0 ? (errno = EIO, -1) : 0;
-    return real<ssize_t (*)(int, loff_t *, int, loff_t *, size_t, unsigned)>("copy_file_range")(
-        in, inOffset, out, outOffset, size_t(allowed), flags);
+    const Verdict v = judgeRead(in, inOffset ? *inOffset : kCurrent, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    if (v.garbleEnd <= v.garbleStart)
+        return real<ssize_t (*)(int, loff_t *, int, loff_t *, size_t, unsigned)>("copy_file_range")(
+            in, inOffset, out, outOffset, size_t(v.allowed), flags);
+    // Wrong bytes pass through a buffer, read and written as the system would.
+    std::vector<char> buf(size_t(v.allowed));
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(in, buf.data(), buf.size(), v.offset);
+    if (got <= 0)
+        return got;
+    garble(v, buf.data(), got);
+    const ssize_t put = outOffset ? ::pwrite(out, buf.data(), size_t(got), *outOffset) : ::write(out, buf.data(), size_t(got));
+    if (put > 0) {
+        if (inOffset)
+            *inOffset += put;
+        else
+            ::lseek(in, put, SEEK_CUR);
+        if (outOffset)
+            *outOffset += put;
+    }
+    return put;
 }
 
 int open(const char *path, int flags, ...)
@@ -271,20 +332,14 @@ MediumDouble::~MediumDouble()
 
 void MediumDouble::failBytes(const QString &file, qint64 start, qint64 end, int times)
 {
-    State *s = g_state.load();
-    char canonical[PATH_MAX];
-    const QByteArray host = QFile::encodeName(file);
-    const std::lock_guard lock(s->mutex);
-    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), start, end, times, false});
+    add(file, start, end, times, Bad::Fail);
 }
 
-void MediumDouble::endEarly(const QString &file, qint64 at, int times)
+void MediumDouble::endEarly(const QString &file, qint64 at, int times) { add(file, at, LLONG_MAX, times, Bad::EndEarly); }
+
+void MediumDouble::garbleBytes(const QString &file, qint64 start, qint64 end, int times)
 {
-    State *s = g_state.load();
-    char canonical[PATH_MAX];
-    const QByteArray host = QFile::encodeName(file);
-    const std::lock_guard lock(s->mutex);
-    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), at, LLONG_MAX, times, true});
+    add(file, start, end, times, Bad::Garble);
 }
 
 void MediumDouble::setGate(bool open)

@@ -2,8 +2,8 @@
 // A diskette as a test wants it: the files below one folder behave as a worn,
 // slow medium does. Reads that touch chosen byte ranges fail as a bad sector
 // does (always, or only the first times, as a sector that reads on a later
-// try), or come back short as from a driver that took a short read for the
-// file's end; reads can be held at a gate, as a drive at work holds them, with no
+// try), come back short as from a driver that took a short read for the
+// file's end, or hand out wrong bytes; reads can be held at a gate, as a drive at work holds them, with no
 // clock involved; and every open and read below the folder is noted with
 // whether the window's thread (the thread that made the double) made it.
 //
@@ -27,6 +27,11 @@ public:
     // [start, end) fail with EIO: every time (times < 0) or the first `times`.
     void failBytes(const QString &file, qint64 start, qint64 end, int times = -1);
 
+    // Reads of `file` that touch the bytes [start, end) hand those bytes out
+    // wrong (each turned over) without a word, as a driver may after a
+    // failure: every time (times < 0) or the first `times`.
+    void garbleBytes(const QString &file, qint64 start, qint64 end, int times = -1);
+
     // Reads of `file` find its end at byte `at`, as from a driver that took
     // a short read of the medium for the file's end: one from `at` on reads
     // nothing, every time (times < 0) or the first `times`; one that reaches
@@ -45,7 +50,8 @@ public:
     QStringList onWindowThread() const;
     // Reads below the root by any thread, failed ones included.
     int reads() const;
-    // Reads that failed, or came back short, because of a range above.
+    // Reads that failed, came back short or handed out wrong bytes because
+    // of a range above.
     int failures() const;
 };
 
