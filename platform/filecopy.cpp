@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -130,9 +131,12 @@ Status confirmRead(int in, const struct stat &st, NewFileWriter &out, const QStr
         }
         if (c < 0)
             return errorFromErrno(errno, out.path());
-        for (ssize_t i = 0; i < n; ++i)
-            if (i >= c || again.at(i) != copied.at(i))
-                return readError(EIO, source, at + i);
+        if (c < n || std::memcmp(again.constData(), copied.constData(), size_t(n)) != 0) {
+            ssize_t i = 0;
+            while (i < c && again.at(i) == copied.at(i))
+                ++i;
+            return readError(EIO, source, at + i);
+        }
         at += n;
         if (progress && !progress(st.st_size, st.st_size))
             return makeError(ErrUserInterrupt, QStringLiteral("The copy was stopped"), out.path());
