@@ -190,6 +190,25 @@ private Q_SLOTS:
         QCOMPARE(out.stopped, answer == FailedChoice::Stop);
         QCOMPARE(readFile(w.onDisk(file)), original);
     }
+
+    // Where even the readable part cannot be kept (a folder has its name),
+    // that is said as a failed copy is, and nothing is kept.
+    void rescueFails()
+    {
+        World w;
+        putPicture(w, "PIC.JPG");
+        QDir(w.pics()).mkdir("PIC_damaged.JPG");
+        testkit::MediumDouble medium(w.a());
+        medium.failBytes(w.onDisk("PIC.JPG"), 1024, 1536);
+        w.script.failed = {FailedChoice::KeepReadable};
+        const CopyOutcome out = w.copy(true);
+        QCOMPARE(w.script.asked, (QStringList{"failed PIC.JPG: " + kUnreadable,
+                                              "failed PIC.JPG: A folder (or something else that is not a file) is "
+                                              "already named PIC_damaged.JPG (error 58)"}));
+        QCOMPARE(out.rescued.size(), 0);
+        QCOMPARE(out.notCopied, QStringList{"PIC.JPG"});
+        QCOMPARE(entries(w.pics()), QStringList{"PIC_damaged.JPG"});
+    }
 };
 
 PIXFERRY_CORE_TEST_MAIN(TestDamage)
