@@ -38,42 +38,51 @@ MsgAnswer DialogPrompt::messageBox(const QString &text, MsgButtons buttons, cons
     MessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::NoButton, owner);
     box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("MsgBox"));
-    struct B {
-        QMessageBox::StandardButton button;
-        MsgAnswer answer;
+    // Each button with the answer it gives; the first is the default.
+    QList<std::pair<QAbstractButton *, MsgAnswer>> set;
+    const auto add = [&](QMessageBox::StandardButton button, MsgAnswer answer) {
+        set.append({box.addButton(button), answer});
     };
-    QList<B> set;
     switch (buttons) {
     case MbOkCancel:
-        set = {{QMessageBox::Ok, AnsOk}, {QMessageBox::Cancel, AnsCancel}};
+        add(QMessageBox::Ok, AnsOk);
+        add(QMessageBox::Cancel, AnsCancel);
+        break;
+    case MbOkCancelKeep:
+        add(QMessageBox::Ok, AnsOk);
+        set.append({box.addButton(keepReadableCaption(), QMessageBox::ActionRole), AnsKeep});
+        set.last().first->setObjectName(QStringLiteral("KeepButton"));
+        add(QMessageBox::Cancel, AnsCancel);
         break;
     case MbYesNoCancel:
-        set = {{QMessageBox::Yes, AnsYes}, {QMessageBox::No, AnsNo}, {QMessageBox::Cancel, AnsCancel}};
+        add(QMessageBox::Yes, AnsYes);
+        add(QMessageBox::No, AnsNo);
+        add(QMessageBox::Cancel, AnsCancel);
         break;
     case MbYesNo:
-        set = {{QMessageBox::Yes, AnsYes}, {QMessageBox::No, AnsNo}};
+        add(QMessageBox::Yes, AnsYes);
+        add(QMessageBox::No, AnsNo);
         break;
     default:
-        set = {{QMessageBox::Ok, AnsOk}};
+        add(QMessageBox::Ok, AnsOk);
         break;
     }
-    for (const B &b : set)
-        box.addButton(b.button);
-    box.setDefaultButton(set.first().button);
+    box.setDefaultButton(qobject_cast<QPushButton *>(set.first().first));
     // Esc answers Cancel where there is one; a Yes/No box cannot be escaped.
-    if (buttons == MbOkCancel || buttons == MbYesNoCancel)
+    if (buttons == MbOkCancel || buttons == MbYesNoCancel || buttons == MbOkCancelKeep)
         box.setEscapeButton(QMessageBox::Cancel);
     else if (buttons == MbOk)
         box.setEscapeButton(QMessageBox::Ok);
     box.exec();
     QAbstractButton *clicked = box.clickedButton();
-    for (const B &b : set)
-        if (clicked == box.button(b.button))
-            return b.answer;
+    for (const auto &[button, answer] : set)
+        if (clicked == button)
+            return answer;
     // Closed some other way: the safe answer of the set.
     switch (buttons) {
     case MbOkCancel:
     case MbYesNoCancel:
+    case MbOkCancelKeep:
         return AnsCancel;
     case MbYesNo:
         return AnsNo;

@@ -7,18 +7,17 @@
 
 #include "platform/filetime.h"
 #include "platform/newfilewriter.h"
+#include "platform/sourceread.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace pf {
 
 namespace {
-
-// Whether a failed read or copy of the bytes is the destination's fault
-// (no room, too large, read-only); any other is the source's.
-bool writeSideError(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG || err == EROFS; }
 
 // How much one read asks for. A diskette drive reads 30-60 KB a second:
 // small reads keep the progress moving and a stop prompt. Each read that
@@ -27,6 +26,11 @@ class ChunkSize {
 public:
     explicit ChunkSize(qint64 largest) : m_largest(largest) {}
     size_t next() const { return size_t(m_size); }
+    void limit(qint64 largest)
+    {
+        m_largest = largest;
+        m_size = std::min(m_size, largest);
+    }
     void took(qint64 ms)
     {
         if (ms < 10 && m_size < m_largest)
@@ -41,17 +45,24 @@ private:
     qint64 m_size = kSmallest;
 };
 
-// Copies the bytes of `in` to the writer's file: the system's copy between
-// files, else reading and writing. Returns how many were copied.
-Result<qint64> copyBytes(int in, NewFileWriter &out, qint64 total, const QString &source,
-                         const CopyProgress &progress)
+// Copies the bytes of `in` (which stood as `st` when opened) to the
+// writer's file: the system's copy between files, else reading and writing.
+// A read that fails is tried again at the same place, by reading and
+// writing (then a failure is surely the source's), kReadTries times in all;
+// `troubled` is set when one did. Returns how many bytes were copied: fewer
+// than the file's length only when it changed meanwhile.
+Result<qint64> copyBytes(int in, const struct stat &st, NewFileWriter &out, const QString &source,
+                         const CopyProgress &progress, bool &troubled)
 {
+    constexpr qint64 kBuffer = 1 << 20;
+    const qint64 total = st.st_size;
     qint64 done = 0;
     bool useRange = true;
     ChunkSize chunk(8 << 20);
     QByteArray buffer;
     while (true) {
         ssize_t n = -1;
+        int tries = kReadTries;
         const qint64 began = coarseMs();
         if (useRange) {
             loff_t from = done;
@@ -59,22 +70,32 @@ Result<qint64> copyBytes(int in, NewFileWriter &out, qint64 total, const QString
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP
                           || errno == EBADF)) {
                 useRange = false;
-                chunk = ChunkSize(1 << 20);
+                chunk = ChunkSize(kBuffer);
                 continue;
             }
-        } else {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && writeSideError(errno))
+                return errorFromErrno(errno, out.path());
+            if (n > 0 || (n == 0 && done >= total)) {
+                tries = 0;  // copied, or the end
+            } else {
+                // Failed, or ended early: the other tries read and write.
+                troubled = true;
+                useRange = false;
+                chunk.limit(kBuffer);
+                tries = kReadTries - 1;
+            }
+        }
+        if (tries > 0) {
             if (buffer.isEmpty())
-                buffer.resize(1 << 20);
-            n = ::pread(in, buffer.data(), chunk.next(), done);
+                buffer.resize(kBuffer);
+            n = readAt(in, buffer.data(), chunk.next(), done, st, tries, &troubled);
+            if (n < 0)
+                return readError(errno, source, done);
             if (n > 0)
                 if (Status s = out.write(buffer.constData(), n); !s)
                     return s.error();
-        }
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            return writeSideError(err) ? errorFromErrno(err, out.path()) : sourceError(err, source);
         }
         if (n == 0)
             break;
@@ -88,15 +109,60 @@ Result<qint64> copyBytes(int in, NewFileWriter &out, qint64 total, const QString
     return done;
 }
 
-bool sameTime(const struct timespec &a, const struct timespec &b)
+// A file whose reads needed another try is read once more from the medium
+// (its cached pages dropped first) and must give the bytes its copy holds:
+// a driver that failed once may have handed out wrong bytes without a word
+// (one serving a diskette image does, shifted, after a bad sector). Where
+// the two readings differ the file is unreadable there.
+Status confirmRead(int in, const struct stat &st, NewFileWriter &out, const QString &source,
+                   const CopyProgress &progress)
 {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    constexpr qint64 kPiece = 64 << 10;
+    (void)::posix_fadvise(in, 0, 0, POSIX_FADV_DONTNEED);  // a hint: where it is not taken, the cache is read
+    QByteArray again(kPiece, '\0'), copied(kPiece, '\0');
+    for (qint64 at = 0; at < st.st_size;) {
+        const ssize_t n = readAt(in, again.data(), size_t(std::min(kPiece, st.st_size - at)), at, st, kReadTries);
+        if (n < 0)
+            return readError(errno, source, at);
+        if (n == 0)
+            return sourceError(ErrPathFileAccess, QStringLiteral("changed while it was copied"), source);
+        ssize_t c = 0;
+        while ((c = ::pread(out.fd(), copied.data(), size_t(n), at)) < 0 && errno == EINTR) {
+        }
+        if (c < 0)
+            return errorFromErrno(errno, out.path());
+        if (c < n || std::memcmp(again.constData(), copied.constData(), size_t(n)) != 0) {
+            ssize_t i = 0;
+            while (i < c && again.at(i) == copied.at(i))
+                ++i;
+            return readError(EIO, source, at + i);
+        }
+        at += n;
+        if (progress && !progress(st.st_size, st.st_size))
+            return makeError(ErrUserInterrupt, QStringLiteral("The copy was stopped"), out.path());
+    }
+    return {};
 }
 
 }  // namespace
 
 Status FileSystem::copyFile(const QString &source, const QString &destination, CopyMode mode,
                             const CopyProgress &progress)
+{
+    return makeCopy(source, destination, mode, [&](int in, const struct stat &st, NewFileWriter &out) -> Status {
+        bool troubled = false;
+        const Result<qint64> done = copyBytes(in, st, out, source, progress, troubled);
+        if (!done)
+            return done.error();
+        // A source written to while it was copied (grown, cut short or
+        // rewritten) gave no good copy.
+        if (*done != st.st_size || !unchanged(in, st))
+            return sourceError(ErrPathFileAccess, QStringLiteral("changed while it was copied"), source);
+        return troubled ? confirmRead(in, st, out, source, progress) : Status();
+    });
+}
+
+Status FileSystem::makeCopy(const QString &source, const QString &destination, CopyMode mode, const CopyFill &fill)
 {
     // The source: the file just dated, when it is this one, else opened now
     // (as a regular file, without waiting on anything else).
@@ -131,15 +197,8 @@ Status FileSystem::copyFile(const QString &source, const QString &destination, C
     NewFileWriter out(to.dirFd, to.encoded, destination, mode, m_linker);
     if (Status s = out.open(NewFileWriter::wayFor(mode, st.st_size)); !s)
         return s;
-    const Result<qint64> done = copyBytes(in.get(), out, st.st_size, source, progress);
-    if (!done)
-        return done.error();
-    // A source written to while it was copied (grown, cut short or
-    // rewritten) gave no good copy.
-    struct stat after;
-    if (*done != st.st_size || ::fstat(in.get(), &after) != 0 || after.st_size != st.st_size
-        || !sameTime(after.st_mtim, st.st_mtim))
-        return sourceError(ErrPathFileAccess, QStringLiteral("changed while it was copied"), source);
+    if (Status s = fill(in.get(), st, out); !s)
+        return s;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     // A date that cannot be set leaves a complete copy; the copy's name and
     // bytes come from the source, not from this date.

@@ -19,6 +19,8 @@ struct stat;
 
 namespace pf {
 
+class NewFileWriter;
+
 // Attributes for findFirst.
 enum FindAttributes : int { FindPlainFiles = 0, FindFolders = 16 };
 
@@ -105,8 +107,21 @@ public:
     // replaces is written beside the old file and renamed over it when
     // complete. A failed copy leaves no partial file and the existing
     // destination intact.
+    // A read of the source that fails is tried again at the same place, up
+    // to three times; one that fails every time fails the copy with a
+    // read error whose `unreadableAt` says where.
     virtual Status copyFile(const QString &source, const QString &destination, CopyMode mode,
                             const CopyProgress &progress = {});
+
+    // Copies what can be read of `source` to a new file `destination`, made
+    // as a new copy is (never in place of a file): the source's length,
+    // every byte that reads in its place, every stretch that does not as
+    // zeros. Reads are tried again as a copy's are; around one that fails
+    // for good the file is read in pieces of 4 KB, then 512 bytes, so that
+    // no more than the failing pages around a bad sector are lost. Returns
+    // how many bytes could not be read.
+    virtual Result<qint64> rescueFile(const QString &source, const QString &destination,
+                                      const CopyProgress &progress = {});
 
     // Deletes every plain file that matches the pattern (never a folder, never
     // through a link). Returns the files that could not be deleted.
@@ -153,6 +168,12 @@ private:
     // Opens an existing regular file for reading, without waiting on
     // anything else, and how it stands into `st`; fails on the source's side.
     Result<Fd> openForReading(const QString &path, Place &place, struct stat &st);
+    // What copyFile and rescueFile share: the source opened (or taken from
+    // the batch), a new file made for `destination`, `fill` writing its
+    // bytes, the source's modification time given to it, its name given,
+    // and the remembered listing of its folder told.
+    using CopyFill = std::function<Status(int in, const struct stat &st, NewFileWriter &out)>;
+    Status makeCopy(const QString &source, const QString &destination, CopyMode mode, const CopyFill &fill);
 
     std::unique_ptr<BatchState> m_batch;
     int m_batchDepth = 0;

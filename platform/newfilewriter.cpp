@@ -39,17 +39,17 @@ Status NewFileWriter::open(Way way)
         way = Way::Temporary;  // the only way that takes the place of a file
     if (way == Way::Unnamed) {
         if (m_linker.available())
-            m_file.reset(::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+            m_file.reset(::openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
         if (!m_file.ok())
             way = Way::Temporary;
     } else if (way == Way::Direct) {
-        m_file.reset(::openat(m_dirFd, m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        m_file.reset(::openat(m_dirFd, m_name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         m_named = m_file.ok();
     }
     for (int attempt = 0; way == Way::Temporary && attempt < 100 && !m_file.ok(); ++attempt) {
         const QByteArray hidden =
             QByteArray(".pixferry-") + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
-        m_file.reset(::openat(m_dirFd, hidden.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        m_file.reset(::openat(m_dirFd, hidden.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (m_file.ok())
             m_temporary = hidden;
         else if (errno != EEXIST)

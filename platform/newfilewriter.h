@@ -47,7 +47,7 @@ public:
 
     Way way() const { return m_way; }
     const QString &path() const { return m_path; }
-    int fd() const { return m_file.get(); }  // to write to; -1 when not open
+    int fd() const { return m_file.get(); }  // to write to (and read back); -1 when not open
 
     // Writes all `size` bytes at the file's offset.
     Status write(const char *data, qint64 size);

@@ -8,13 +8,18 @@ class QDialog;
 
 namespace pf {
 
-// Button sets and answers of the message box.
-enum class MsgButtons { Ok, OkCancel, YesNoCancel, YesNo };
-enum class MsgAnswer { Ok, Cancel, Yes, No };
+// Button sets and answers of the message box. OkCancelKeep: OK, Cancel and
+// "&Keep Readable Part" (answered Keep), for a file that could be read in part.
+enum class MsgButtons { Ok, OkCancel, YesNoCancel, YesNo, OkCancelKeep };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Keep };
 inline constexpr MsgButtons MbOk = MsgButtons::Ok, MbOkCancel = MsgButtons::OkCancel,
-                            MbYesNoCancel = MsgButtons::YesNoCancel, MbYesNo = MsgButtons::YesNo;
+                            MbYesNoCancel = MsgButtons::YesNoCancel, MbYesNo = MsgButtons::YesNo,
+                            MbOkCancelKeep = MsgButtons::OkCancelKeep;
 inline constexpr MsgAnswer AnsOk = MsgAnswer::Ok, AnsCancel = MsgAnswer::Cancel, AnsYes = MsgAnswer::Yes,
-                           AnsNo = MsgAnswer::No;
+                           AnsNo = MsgAnswer::No, AnsKeep = MsgAnswer::Keep;
+
+// The caption of the Keep button.
+inline QString keepReadableCaption() { return QStringLiteral("&Keep Readable Part"); }
 
 inline const QString &appTitle()
 {

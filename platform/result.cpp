@@ -45,8 +45,10 @@ PlatformError errorFromErrno(int err, const QString &path, bool pathPart)
     case ENODEV:
     case ENXIO:
     case ENOMEDIUM:
-    case EIO:
         number = ErrDeviceUnavailable;
+        break;
+    case EIO:
+        number = ErrDeviceIO;
         break;
     case EEXIST:
         number = ErrFileExists;
@@ -72,6 +74,16 @@ PlatformError sourceError(int err, const QString &path)
             why[0] = why.at(0).toLower();
         e.reason = QStringLiteral("cannot be read: ") + why;
     }
+    return e;
+}
+
+PlatformError readError(int err, const QString &path, qint64 at)
+{
+    if (err == EPERM || err == EACCES)
+        err = EIO;
+    PlatformError e = sourceError(err, path);
+    if (err == EIO)
+        e.unreadableAt = at;
     return e;
 }
 

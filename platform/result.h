@@ -13,6 +13,7 @@ enum ErrorNumber : int {
     ErrNone = 0,
     ErrUserInterrupt = 18,  // the person stopped the work
     ErrFileNotFound = 53,
+    ErrDeviceIO = 57,  // the medium could not be read (or written): a bad sector, a worn diskette
     ErrDiskFull = 61,
     ErrPermissionDenied = 70,
     ErrPathFileAccess = 75,
@@ -29,6 +30,10 @@ struct PlatformError {
     // is the one at fault (its reason then reads on from "The file ...",
     // e.g. "cannot be read: permission denied").
     bool sourceSide = false;
+    // For a read of the source that failed for good (a stretch of the
+    // medium that cannot be read): the byte it failed at; else -1. What
+    // else the file holds may still be read around it.
+    qint64 unreadableAt = -1;
 
     // "reason" or "reason (number)" for message boxes.
     QString describe() const;
@@ -36,6 +41,14 @@ struct PlatformError {
 
 // Maps an errno value onto the platform error numbers.
 PlatformError errorFromErrno(int err, const QString &path, bool pathPart = false);
+
+// A read of the open source `path` that failed for good at byte `at`. A
+// failed read of an open file is the medium's fault whatever the driver
+// calls it (one serving a diskette image says "operation not permitted"
+// for a bad sector): it reads as an input/output error of the file. Only
+// such an error, or one that found the file's end early, is a stretch that
+// cannot be read (`unreadableAt` set); a medium that is gone is not.
+PlatformError readError(int err, const QString &path, qint64 at);
 
 // Reading the value of a failed result is a fault in the program: it stops
 // there, saying which error was passed over, instead of reading what is not there.

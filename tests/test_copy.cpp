@@ -3,6 +3,7 @@
 // and the wait window of the erase. What the rules do to files is tested on
 // the operation itself (test_copyoperation.cpp); here each fact is wiring.
 
+#include "tests/support/mediumdouble.h"
 #include "tests/support/testkit.h"
 
 #include <QThread>
@@ -163,6 +164,36 @@ private Q_SLOTS:
         QTEST(d.panel(), "panel");
         QCOMPARE(waiting, QStringList());
         QCOMPARE(d.w->findChild<QWidget *>("frmPleaseWait"), nullptr);
+    }
+
+    // End to end, a picture with a sector that cannot be read: the "Copy
+    // Failed" box offers to keep the readable part; chosen, it lands beside
+    // the next picture's copy as P1_damaged.JPG with zeros for the sector,
+    // no erase is offered, and the closing box names it with the bytes lost.
+    void keepReadablePart()
+    {
+        Desk d(true);
+        makeNoisyJpeg(d.a + "/P1.JPG", 240, 180, kJuly);
+        d.put({"P2.JPG"});
+        const QByteArray original = readFile(d.a + "/P1.JPG");
+        QStringList titles;
+        {
+            MediumDouble medium(d.a);
+            medium.failBytes(d.a + "/P1.JPG", 8192, 8704);
+            titles = d.copyDisk({pf::AnsKeep});
+        }
+        QCOMPARE(titles, (QStringList{"Copy Failed", "Diskette Not Erased"}));
+        QCOMPARE(d.rig.prompt.boxes[0].buttons, pf::MbOkCancelKeep);
+        QCOMPARE(entries(d.pics), (QStringList{"P1_damaged.JPG", "P2.JPG"}));
+        QByteArray expected = original;
+        expected.replace(8192, 512, QByteArray(512, '\0'));
+        QVERIFY2(readFile(d.pics + "/P1_damaged.JPG") == expected, "the readable bytes in place, zeros for the sector");
+        QCOMPARE(d.rig.prompt.texts().last(),
+                 "1 file could not be copied.\rThe source diskette has not been erased.\r\r"
+                 "What could be read of this file was kept, with zeros in place of the rest:\r"
+                 "C:\\Pics\\P1_damaged.JPG (512 bytes could not be read)");
+        QCOMPARE(d.panel(), "1 file could not be copied. | The diskette was not erased. | 0/2");
+        QCOMPARE(entries(d.a), (QStringList{"P1.JPG", "P2.JPG"}));
     }
 
     // End to end, F3: the operation gets the tick of Check1 as it stands,

@@ -196,7 +196,7 @@ private Q_SLOTS:
                 makeFifo(w.onDisk("P2.JPG"));
             };
         }
-        w.script.goOn = {goOn};
+        w.script.failed = {goOn ? FailedChoice::GoOn : FailedChoice::Stop};
         PipeGuard guard(w.onDisk("P2.JPG"), fault == "pipe" ? 1000 : 600000);  // a file is never let go in time
         const CopyOutcome out = w.copy(true);
         guard.done();

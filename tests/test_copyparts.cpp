@@ -9,6 +9,7 @@
 using namespace testkit;
 
 Q_DECLARE_METATYPE(CopyOutcome::End)
+Q_DECLARE_METATYPE(FailedChoice)
 
 namespace {
 
@@ -135,15 +136,18 @@ private Q_SLOTS:
         else if (question == "clip renamed")
             asker.clipRenamed(pf::fromHostName("F\xe9te.MPG"));
         else if (question == "failed")
-            result = asker.copyFailed("P.JPG", "C:\\Pics\\", pf::makeError(pf::ErrDiskFull, "No space left on device"));
+            result = asker.copyFailed("P.JPG", "C:\\Pics\\", pf::makeError(pf::ErrDiskFull, "No space left on device"),
+                                      false) == FailedChoice::GoOn;
         else if (question == "failed, folder")
             result = asker.copyFailed("50%2.JPG", "C:\\Pics\\",
                                       pf::makeError(pf::ErrFileExists,
                                                     "A folder (or something else that is not a file) is already named "
-                                                    "50%2.JPG"));
+                                                    "50%2.JPG"),
+                                      false) == FailedChoice::GoOn;
         else if (question == "failed on diskette")
             result = asker.copyFailed("P.JPG", "C:\\Pics\\",
-                                      pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\"));
+                                      pf::sourceError(pf::ErrPathFileAccess, "changed while it was copied", "a:\\"),
+                                      false) == FailedChoice::GoOn;
         else
             result = asker.erase();
         QTEST(result, "result");
@@ -192,6 +196,97 @@ private Q_SLOTS:
         QTEST((QStringList{r.status, r.fileLine, r.boxText, r.boxTitle}), "shown");
     }
 
+    // A read of the diskette that failed for good says so whatever the
+    // driver called it; only a stretch that cannot be read is one to keep
+    // what could be read around (not a diskette that is gone). The same
+    // error of the folder copied to is the folder's.
+    void readErrors_data()
+    {
+        QTest::addColumn<int>("err");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<qint64>("unreadableAt");
+        const QString io = "cannot be read: input/output error (error 57)";
+        QTest::newRow("input/output error") << EIO << io << qint64(4096);
+        QTest::newRow("operation not permitted, as a diskette image's driver says") << EPERM << io << qint64(4096);
+        QTest::newRow("permission denied") << EACCES << io << qint64(4096);
+        QTest::newRow("the diskette taken out")
+            << ENXIO << "cannot be read: no such device or address (error 68)" << qint64(-1);
+        QTest::newRow("no medium") << ENOMEDIUM << "cannot be read: no medium found (error 68)" << qint64(-1);
+    }
+    void readErrors()
+    {
+        QFETCH(int, err);
+        const pf::PlatformError e = pf::readError(err, "a:\\P.JPG", 4096);
+        QTEST(e.describe(), "said");
+        QTEST(e.unreadableAt, "unreadableAt");
+        QCOMPARE(e.sourceSide, true);
+        QCOMPARE(pf::errorFromErrno(EIO, "C:\\Pics\\P.JPG").describe(), "Input/output error (error 57)");
+    }
+
+    // The "Copy Failed" box of a file that could be read in part: the
+    // same text with a line for the third button, and each answer.
+    void keepReadableBox_data()
+    {
+        QTest::addColumn<pf::MsgAnswer>("answer");
+        QTest::addColumn<FailedChoice>("choice");
+        QTest::newRow("Keep Readable Part") << pf::AnsKeep << FailedChoice::KeepReadable;
+        QTest::newRow("OK") << pf::AnsOk << FailedChoice::GoOn;
+        QTest::newRow("Cancel, or the box closed") << pf::AnsCancel << FailedChoice::Stop;
+    }
+    void keepReadableBox()
+    {
+        QFETCH(pf::MsgAnswer, answer);
+        ScriptedPrompt prompt;
+        prompt.answers = {answer};
+        PromptAsker asker(prompt, [](bool) { return ClashChoice::Skip; });
+        QTEST(asker.copyFailed("P.JPG", "C:\\Pics\\", pf::readError(EIO, "a:\\P.JPG", 4096), true), "choice");
+        QCOMPARE(prompt.boxes.size(), 1);
+        QCOMPARE(prompt.boxes[0].title, "Copy Failed");
+        QCOMPARE(prompt.boxes[0].buttons, pf::MbOkCancelKeep);
+        QCOMPARE(prompt.boxes[0].text,
+                 "The file P.JPG could not be copied to C:\\Pics\\\r"
+                 "The file on the diskette cannot be read: input/output error (error 57)\r\r"
+                 "Click OK to go on with the next file, or Cancel to stop copying.\r"
+                 "Click Keep Readable Part to keep what could be read, with zeros in place of the rest, under a "
+                 "name ending in \"_damaged\", and go on with the next file.");
+    }
+
+    // The closing box after a failed copy names what was kept of each file
+    // read in part, with how many bytes could not be read; ten at most.
+    void rescuedReport_data()
+    {
+        QTest::addColumn<QList<qint64>>("unreadable");  // of each file kept, in turn
+        QTest::addColumn<QString>("kept");              // the box's text after "has not been erased."
+        const QString one = "\r\rWhat could be read of this file was kept, with zeros in place of the rest:\r";
+        const QString many = "\r\rWhat could be read of these files was kept, with zeros in place of the rest:\r";
+        QTest::newRow("none") << QList<qint64>{} << "";
+        QTest::newRow("one") << QList<qint64>{512} << one + "C:\\Pics\\P0_damaged.JPG (512 bytes could not be read)";
+        QTest::newRow("one byte, and one read whole on the second reading")
+            << QList<qint64>{1, 0}
+            << many + "C:\\Pics\\P0_damaged.JPG (1 byte could not be read)\r"
+                      "C:\\Pics\\P1_damaged.JPG (every byte could be read in the end)";
+        QList<qint64> twelve(12, 4096);
+        QString lines;
+        for (int i = 0; i < 10; ++i)
+            lines += QString("C:\\Pics\\P%1_damaged.JPG (4096 bytes could not be read)\r").arg(i);
+        QTest::newRow("twelve") << twelve << many + lines + "... and 2 more.";
+    }
+    void rescuedReport()
+    {
+        QFETCH(QList<qint64>, unreadable);
+        CopyOutcome out;
+        out.end = CopyOutcome::End::Failed;
+        for (qsizetype i = 0; i < unreadable.size(); ++i) {
+            out.notCopied << QString("P%1.JPG").arg(i);
+            out.rescued << RescuedFile{out.notCopied.last(), QString("C:\\Pics\\P%1_damaged.JPG").arg(i), unreadable[i]};
+        }
+        out.notCopied << "X.JPG" << "Y.JPG";  // two more that failed and were not kept
+        const QString failed = QString("%1 files could not be copied.").arg(out.notCopied.size());
+        const CopyReport r = reportOf(out);
+        QCOMPARE(r.status, failed);
+        QFETCH(QString, kept);
+        QCOMPARE(r.boxText, failed + "\rThe source diskette has not been erased." + kept);
+    }
 };
 
 PIXFERRY_CORE_TEST_MAIN(TestCopyParts)

@@ -1,5 +1,6 @@
 // The program on a desktop: its command line, run as a process without a
-// display; the boxes of start-up, shown before the main window; and a
+// display; the boxes of start-up, shown before the main window; the real
+// box of a file that could be read in part, with its third button; and a
 // settings file it cannot use (not a regular file, its folder a file or
 // read-only): each is reported with the file and the reason, nothing waits,
 // the defaults apply, and edits that could not be stored stay pending as typed.
@@ -193,6 +194,41 @@ private Q_SLOTS:
         answer.stop();
         QCOMPARE(placed, (QStringList{"centred", "centred"}));
         QCOMPARE(window.isVisible(), false);
+    }
+
+    // The real box of a file that could be read in part: OK (the default),
+    // "&Keep Readable Part" and Cancel, each giving its answer.
+    void keepReadableButtons_data()
+    {
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<pf::MsgAnswer>("answer");
+        QTest::newRow("Keep Readable Part") << "KeepButton" << pf::AnsKeep;
+        QTest::newRow("OK") << "OK" << pf::AnsOk;
+        QTest::newRow("Cancel") << "Cancel" << pf::AnsCancel;
+    }
+    void keepReadableButtons()
+    {
+        QFETCH(QString, press);
+        pf::DialogPrompt prompt;
+        QStringList seen;  // the keep button's caption, how many buttons, which is the default
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            answer.stop();
+            seen << child<QPushButton>(box, "KeepButton")->text() << QString::number(box->buttons().size())
+                 << (box->defaultButton() == box->button(QMessageBox::Ok) ? "OK the default" : "another default");
+            if (press == "KeepButton")
+                child<QPushButton>(box, "KeepButton")->click();
+            else
+                box->button(press == "OK" ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+        });
+        answer.start(20);
+        const pf::MsgAnswer got = prompt.messageBox("The file P.JPG could not be copied", pf::MbOkCancelKeep, "Copy Failed");
+        answer.stop();
+        QTEST(got, "answer");
+        QCOMPARE(seen, (QStringList{"&Keep Readable Part", "3", "OK the default"}));
     }
 
     // Something other than a regular file in the settings file's place is

@@ -123,16 +123,41 @@ CopyJob::CopyJob(pf::FileSystem &fs, pf::CopyProgress progress) : m_fs(fs), m_pr
 pf::Result<QString> CopyJob::copyToFreeName(const QString &source, const QString &folder, const NameSequence &names,
                                             int first, bool firstTested)
 {
+    return toFreeName(folder, names, first, firstTested, [&](const QString &target) {
+        const pf::Status s = m_fs.copyFile(source, target, pf::CopyMode::NoReplace, m_progress);
+        if (s)
+            record(source, target, false);
+        return s;
+    });
+}
+
+pf::Result<CopyJob::Rescued> CopyJob::rescueToFreeName(const QString &source, const QString &folder,
+                                                       const NameSequence &names)
+{
+    qint64 unreadable = 0;
+    const pf::Result<QString> name = toFreeName(folder, names, 0, false, [&](const QString &target) -> pf::Status {
+        const pf::Result<qint64> kept = m_fs.rescueFile(source, target, m_progress);
+        if (!kept)
+            return kept.error();
+        unreadable = *kept;
+        return {};
+    });
+    if (!name)
+        return name.error();
+    return Rescued{*name, unreadable};
+}
+
+pf::Result<QString> CopyJob::toFreeName(const QString &folder, const NameSequence &names, int first, bool firstTested,
+                                        const std::function<pf::Status(const QString &target)> &write)
+{
     for (int k = first; k < first + kMaxNameTries; ++k) {
         const QString name = names.at(k);
         const QString target = folder + name;
         if (!(k == first && firstTested) && m_fs.fileExists(target))
             continue;
-        const pf::Status s = m_fs.copyFile(source, target, pf::CopyMode::NoReplace, m_progress);
-        if (s) {
-            record(source, target, false);
+        const pf::Status s = write(target);
+        if (s)
             return name;
-        }
         if (s.error().number != pf::ErrFileExists)
             return s.error();
         // The name the file is meant to have, taken by a folder (or anything

@@ -47,6 +47,16 @@ public:
     pf::Result<QString> copyToFreeName(const QString &source, const QString &folder, const NameSequence &names,
                                        int first = 0, bool firstTested = false);
 
+    // Keeps what can be read of `source` in `folder` under the first free
+    // of names.at(0), names.at(1), ..., as copyToFreeName does; never a copy
+    // of this operation (nothing is erased by it). Returns the name written
+    // and how many bytes could not be read.
+    struct Rescued {
+        QString name;
+        qint64 unreadable = 0;
+    };
+    pf::Result<Rescued> rescueToFreeName(const QString &source, const QString &folder, const NameSequence &names);
+
     // Copies `source` over `target`, replacing what is there: only when the
     // user chose to replace it.
     pf::Status copyReplacing(const QString &source, const QString &target);
@@ -65,6 +75,10 @@ public:
     const QList<Counterpart> &counterparts() const { return m_counterparts; }
 
 private:
+    // The name search of copyToFreeName, `write` making the file at each
+    // name tried (failing with ErrFileExists when it is taken).
+    pf::Result<QString> toFreeName(const QString &folder, const NameSequence &names, int first, bool firstTested,
+                                   const std::function<pf::Status(const QString &target)> &write);
     void record(const QString &source, const QString &copy, bool replacing);
     void index();
 

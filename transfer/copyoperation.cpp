@@ -130,7 +130,7 @@ void CopyOperation::copyImage(const QString &name)
         const pf::Result<QString> r =
             m_job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, m_keepNames, m_clock), 0, true);
         if (!r)
-            return failed(name, m_m1.imageFolder, r.error());
+            return failed(name, m_m1.imageFolder, r.error(), imageNames(damagedName(stored), m_keepNames, m_clock));
         ++m_out.copied;
         return;
     }
@@ -155,7 +155,7 @@ void CopyOperation::copyImage(const QString &name)
     case ClashChoice::Replace:
     case ClashChoice::ReplaceAll:
         if (const pf::Status s = m_job.copyReplacing(source, target); !s)
-            return failed(name, m_m1.imageFolder, s.error());
+            return failed(name, m_m1.imageFolder, s.error(), imageNames(damagedName(stored), m_keepNames, m_clock));
         ++m_out.replaced;
         break;
     case ClashChoice::Rename:
@@ -163,7 +163,7 @@ void CopyOperation::copyImage(const QString &name)
         // "a" in front, and more "a"s while that name is taken as well.
         const pf::Result<QString> r = m_job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, m_keepNames, m_clock), 1);
         if (!r)
-            return failed(name, m_m1.imageFolder, r.error());
+            return failed(name, m_m1.imageFolder, r.error(), imageNames(damagedName(stored), m_keepNames, m_clock));
         ++m_out.renamed;
         break;
     }
@@ -193,11 +193,12 @@ void CopyOperation::copyClip(const QString &name)
     const pf::Result<QString> r =
         m_job.copyToFreeName(m_lists.folder + name, m_m1.videoFolder, clipNames(name, m_clock), first, first == 0);
     if (!r)
-        return failed(name, m_m1.videoFolder, r.error());
+        return failed(name, m_m1.videoFolder, r.error(), clipNames(damagedName(name), m_clock));
     ++(first == 0 ? m_out.copied : m_out.renamed);
 }
 
-void CopyOperation::failed(const QString &name, const QString &folder, const pf::PlatformError &error)
+void CopyOperation::failed(const QString &name, const QString &folder, const pf::PlatformError &error,
+                           const std::optional<NameSequence> &rescueAs)
 {
     // Stopped by the person in the middle of the file: nothing of it was
     // kept, and nothing failed.
@@ -206,7 +207,34 @@ void CopyOperation::failed(const QString &name, const QString &folder, const pf:
         return;
     }
     m_out.notCopied << name;
-    if (!m_asker.copyFailed(name, folder, error))
+    // What could be read is worth keeping only where a stretch of the file
+    // could not be read: not for a file that is gone, nor a failure of the
+    // folder copied to.
+    const bool canKeep = rescueAs && error.sourceSide && error.unreadableAt >= 0;
+    switch (m_asker.copyFailed(name, folder, error, canKeep)) {
+    case FailedChoice::GoOn:
+        break;
+    case FailedChoice::Stop:
+        m_out.stopped = true;
+        break;
+    case FailedChoice::KeepReadable:
+        if (canKeep)
+            rescue(name, folder, *rescueAs);
+        break;
+    }
+}
+
+void CopyOperation::rescue(const QString &name, const QString &folder, const NameSequence &names)
+{
+    // Under a name of its own, never in place of a file: a copy with holes
+    // is never taken for the picture, and its diskette file stays.
+    const pf::Result<CopyJob::Rescued> kept = m_job.rescueToFreeName(m_lists.folder + name, folder, names);
+    if (kept) {
+        m_out.rescued.append(RescuedFile{name, folder + kept->name, kept->unreadable});
+        return;
+    }
+    // Even the readable part could not be kept: said as a failed copy is.
+    if (m_asker.copyFailed(name, folder, kept.error(), false) == FailedChoice::Stop)
         m_out.stopped = true;
 }
 

@@ -15,12 +15,17 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 enum class FolderKind { Image, Video };
 enum class Pass { Images, Clips };
 
 // The answer at a clash in the image folder: the six buttons of the dialog.
 enum class ClashChoice { Replace, Rename, Skip, ReplaceAll, RenameAll, Cancel };
+
+// The answer when a file could not be copied: go on with the next file,
+// stop copying, or keep what could be read of it and go on.
+enum class FailedChoice { GoOn, Stop, KeepReadable };
 
 // The questions of one Copy Disk, with typed answers.
 class CopyAsker {
@@ -38,8 +43,11 @@ public:
     virtual ClashChoice clash(bool copiedHere) = 0;
     // A clip's name is taken in the video folder: it is copied under a new one.
     virtual void clipRenamed(const QString &name) = 0;
-    // A file could not be copied: go on with the next (true), or stop.
-    virtual bool copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error) = 0;
+    // A file could not be copied: go on with the next, or stop. With
+    // `canKeepReadable` (a stretch of it could not be read) the answer may
+    // also be to keep what could be read.
+    virtual FailedChoice copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error,
+                                    bool canKeepReadable) = 0;
     // Both passes are done and nothing failed: erase the diskette?
     virtual bool erase() = 0;
 };
@@ -71,6 +79,13 @@ struct DisketteLists {
     QStringList indexFiles;  // *.411, hidden and system ones too
 };
 
+// What could be read of a file that failed to copy, kept on request.
+struct RescuedFile {
+    QString name;            // on the diskette
+    QString copy;            // program path of what was kept: "..._damaged.JPG"
+    qint64 unreadable = 0;   // bytes that could not be read, zeros in the copy
+};
+
 struct CopyOutcome {
     enum class End {
         FolderRefused,   // a destination folder was declined, refused or not made: nothing copied
@@ -83,6 +98,7 @@ struct CopyOutcome {
     End end = End::FolderRefused;
     bool stopped = false;             // copying stopped early: Cancel after a failed copy, or at a clash
     QStringList notCopied;            // names of files that failed to copy
+    QList<RescuedFile> rescued;       // of those, the ones whose readable part was kept (never a copy to erase by)
     qsizetype notFiles = 0;           // entries named like pictures or clips that are no files
     int copied = 0, replaced = 0, renamed = 0, skipped = 0;
     QList<CopyCheck> mismatches;      // copies that do not hold their source's bytes
@@ -109,7 +125,11 @@ private:
     bool offDiskette(FolderKind kind, const QString &folder);
     void copyImage(const QString &name);
     void copyClip(const QString &name);
-    void failed(const QString &name, const QString &folder, const pf::PlatformError &error);
+    // A file that failed to copy: said, and what the person answers done.
+    // `rescueAs`: the names what could be read of it may be kept under.
+    void failed(const QString &name, const QString &folder, const pf::PlatformError &error,
+                const std::optional<NameSequence> &rescueAs = std::nullopt);
+    void rescue(const QString &name, const QString &folder, const NameSequence &names);
     void eraseDiskette();
 
     pf::FileSystem &m_fs;

@@ -51,6 +51,22 @@ QString keptLines(const QList<KeptFile> &kept)
     });
 }
 
+// What was kept of files that could be read in part, one per line with
+// how much of it is missing; nothing when none was kept.
+QString rescuedLines(const QList<RescuedFile> &rescued)
+{
+    if (rescued.isEmpty())
+        return {};
+    return QStringLiteral("\r\rWhat could be read of %1 was kept, with zeros in place of the rest:\r%2")
+        .arg(rescued.size() == 1 ? QStringLiteral("this file") : QStringLiteral("these files"),
+             listed(rescued, [](const RescuedFile &f) {
+                 const QString missing = f.unreadable == 0
+                     ? QStringLiteral("every byte could be read in the end")
+                     : counted(f.unreadable, QStringLiteral("byte"), QStringLiteral("bytes")) + QStringLiteral(" could not be read");
+                 return pf::shownName(f.copy) + QStringLiteral(" (") + missing + QLatin1Char(')');
+             }));
+}
+
 }  // namespace
 
 PromptAsker::PromptAsker(pf::Prompt &prompt, std::function<ClashChoice(bool)> clash, std::function<void()> shown)
@@ -98,14 +114,25 @@ void PromptAsker::clipRenamed(const QString &name)
         pf::MbOk, pf::appTitle());
 }
 
-bool PromptAsker::copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error)
+FailedChoice PromptAsker::copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error,
+                                     bool canKeepReadable)
 {
     // Which side failed: the file on the diskette, or the folder copied to.
     const QString why = error.sourceSide ? QStringLiteral("The file on the diskette ") + error.describe() : error.describe();
-    const QString text = QStringLiteral("The file %1 could not be copied to %2\r%3\r\r"
-                                        "Click OK to go on with the next file, or Cancel to stop copying.")
-                             .arg(pf::shownName(name), folder, why);
-    return ask(text, pf::MbOkCancel, QStringLiteral("Copy Failed")) == pf::AnsOk;
+    QString text = QStringLiteral("The file %1 could not be copied to %2\r%3\r\r"
+                                  "Click OK to go on with the next file, or Cancel to stop copying.")
+                       .arg(pf::shownName(name), folder, why);
+    if (canKeepReadable)
+        text += QStringLiteral("\rClick Keep Readable Part to keep what could be read, with zeros in place of the "
+                               "rest, under a name ending in \"_damaged\", and go on with the next file.");
+    switch (ask(text, canKeepReadable ? pf::MbOkCancelKeep : pf::MbOkCancel, QStringLiteral("Copy Failed"))) {
+    case pf::AnsOk:
+        return FailedChoice::GoOn;
+    case pf::AnsKeep:
+        return canKeepReadable ? FailedChoice::KeepReadable : FailedChoice::Stop;
+    default:
+        return FailedChoice::Stop;
+    }
 }
 
 bool PromptAsker::erase()
@@ -128,7 +155,7 @@ CopyReport reportOf(const CopyOutcome &o)
         r.status = notCopied + QStringLiteral(" could not be copied.");
         r.fileLine = QStringLiteral("The diskette was not erased.");
         r.boxText = (o.stopped ? QStringLiteral("Copying was stopped.\r") : QString()) + notCopied
-            + QStringLiteral(" could not be copied.\rThe source diskette has not been erased.");
+            + QStringLiteral(" could not be copied.\rThe source diskette has not been erased.") + rescuedLines(o.rescued);
         r.boxTitle = QStringLiteral("Diskette Not Erased");
         break;
     }

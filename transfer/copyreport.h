@@ -19,7 +19,8 @@ public:
     void folderOnDiskette(FolderKind kind, const QString &folder) override;
     ClashChoice clash(bool copiedHere) override { return m_clash(copiedHere); }
     void clipRenamed(const QString &name) override;
-    bool copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error) override;
+    FailedChoice copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error,
+                            bool canKeepReadable) override;
     bool erase() override;
 
 private:

@@ -62,6 +62,13 @@ QString timePrefix(const QTime &time)
     return QString::number(time.hour()) + QString::number(time.minute()) + QString::number(time.second());
 }
 
+QString damagedName(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const qsizetype at = dot > 0 ? dot : name.size();
+    return name.left(at) + QStringLiteral("_damaged") + name.mid(at);
+}
+
 QString NameSequence::at(int k) const
 {
     if (k == 0)

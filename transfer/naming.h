@@ -22,6 +22,10 @@ pf::Result<QString> dateTimeName(pf::FileSystem &fs, const QString &path);
 // 14:03:09 -> "1439", 09:05:07 -> "957".
 QString timePrefix(const QTime &time);
 
+// The name of what could be read of a damaged file: "_damaged" before the
+// extension (PIC_damaged.JPG), or at the end of a name without one.
+QString damagedName(const QString &name);
+
 // The names a copy may take in its folder, tried in order until one is free:
 // at(0) is the name it is meant to have, at(1) its renamed form, and each
 // later one has one more "a" in front of at(1). So a renamed image goes

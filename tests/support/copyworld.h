@@ -23,10 +23,11 @@ inline const QString kDone = "Operation completed.";
 class Script : public CopyAsker, public CopyWatcher {
 public:
     QList<ClashChoice> clashes;     // the answers at clashes, in turn (then Skip)
-    QList<bool> goOn;               // at failed copies, in turn (then go on)
+    QList<FailedChoice> failed;     // at failed copies, in turn (then GoOn)
     bool createFolders = true, eraseDiskette = true;
     std::function<void()> atClash;  // runs while a clash is asked
-    QStringList asked;              // "clash P.JPG", "clash P.JPG (ours)", "failed P.JPG: why (error 61)", ...
+    QStringList asked;              // "clash P.JPG", "clash P.JPG (ours)", "failed P.JPG: why (error 61)",
+                                    // "failed P.JPG: on the diskette, why (error 57) [keep offered]", ...
     QStringList passes;             // "images 3", "clips 1"
     Module1 *m1 = nullptr;
 
@@ -44,10 +45,11 @@ public:
         return clashes.isEmpty() ? ClashChoice::Skip : clashes.takeFirst();
     }
     void clipRenamed(const QString &name) override { note("clip renamed " + name); }
-    bool copyFailed(const QString &name, const QString &, const pf::PlatformError &e) override
+    FailedChoice copyFailed(const QString &name, const QString &, const pf::PlatformError &e, bool canKeep) override
     {
-        note("failed " + name + ": " + (e.sourceSide ? "on the diskette, " : "") + e.describe());
-        return goOn.isEmpty() || goOn.takeFirst();
+        note("failed " + name + ": " + (e.sourceSide ? "on the diskette, " : "") + e.describe()
+             + (canKeep ? " [keep offered]" : ""));
+        return failed.isEmpty() ? FailedChoice::GoOn : failed.takeFirst();
     }
     bool erase() override { return note("erase?"), eraseDiskette; }
     void passStarts(Pass pass, int n) override

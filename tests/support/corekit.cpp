@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QSettings>
 
 #include <chrono>
@@ -141,6 +142,18 @@ void makeJpeg(const QString &path, int width, int height, const QDateTime &modif
         for (int x = 0; x < width; x += 5)
             img.setPixel(x, y, qRgb((x * 3) & 255, (y * 5) & 255, (x + y) & 255));
     if (!img.save(path, "JPEG", 85))
+        qFatal("cannot write %s", qPrintable(path));
+    setModified(path, modified);
+}
+
+void makeNoisyJpeg(const QString &path, int width, int height, const QDateTime &modified)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(width * 7919 + height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            img.setPixel(x, y, random.generate() | 0xff000000u);
+    if (!img.save(path, "JPEG", 90))
         qFatal("cannot write %s", qPrintable(path));
     setModified(path, modified);
 }

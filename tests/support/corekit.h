@@ -94,6 +94,9 @@ void writeFile(const QString &path, const QByteArray &content, const QDateTime &
 QByteArray readFile(const QString &path);  // "<missing>" when it cannot be read
 void makeJpeg(const QString &path, int width, int height, const QDateTime &modified = QDateTime(),
               QColor colour = Qt::darkCyan);
+// A picture of noise: large for its size (some 60 KB at 240 x 180), and no
+// two stretches of it alike.
+void makeNoisyJpeg(const QString &path, int width, int height, const QDateTime &modified = QDateTime());
 void makeFifo(const QString &path);
 QStringList entries(const QString &folder);  // every name in a folder, sorted, hidden ones too
 QStringList listing(const QString &folder);  // every entry as "name=content", sorted by name

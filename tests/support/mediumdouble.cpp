@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -23,10 +24,12 @@
 namespace {
 
 struct Bad {
+    enum Kind { Fail, EndEarly, Garble };
     std::string file;
     long long start, end;
     int times;  // < 0: always
-    int failed = 0;
+    Kind kind;
+    int failed = 0;  // times it acted
 };
 
 struct State {
@@ -39,9 +42,13 @@ struct State {
     std::vector<Bad> bad;
     std::vector<std::string> onWindow;
     int reads = 0, failures = 0;
+    State *retired = nullptr;  // the double before, once this one has gone
 };
 
 std::atomic<State *> g_state{nullptr};
+// Doubles gone, kept (a read that began before one went may still look at
+// it) and reachable, so that a leak check does not count them.
+State *g_retired = nullptr;
 
 template <typename F>
 F real(const char *name)
@@ -68,14 +75,28 @@ std::string nameIn(const State &s, const std::string &path)
 
 bool onWindowThread(const State &s) { return ::pthread_equal(::pthread_self(), s.window) != 0; }
 
-// Before a read of `n` bytes at `offset` of `fd`: notes it, holds it at the
-// gate, and says whether a bad range fails it.
-bool readFails(int fd, long long offset, size_t n)
+constexpr long long kCurrent = -1;  // the descriptor's own offset
+
+// What the double makes of one read: how many bytes it may read (`n`,
+// fewer where an early end cuts it, or -1 where a bad range fails it),
+// where it reads, and the stretch of those bytes to hand out wrong.
+struct Verdict {
+    long long allowed, offset;
+    long long garbleStart = 0, garbleEnd = 0;
+};
+
+// Before a read of `n` bytes at `offset` of `fd` (kCurrent: where the
+// descriptor stands): notes it, holds it at the gate, and gives its
+// verdict. Asks nothing of a descriptor not below the root (a pipe's errno
+// stays as it was).
+Verdict judgeRead(int fd, long long offset, size_t n)
 {
     State *s = g_state.load();
     std::string path;
     if (!s || !below(*s, fd, path))
-        return false;
+        return {(long long)n, offset};
+    if (offset == kCurrent)
+        offset = (long long)::lseek(fd, 0, SEEK_CUR);
     std::unique_lock lock(s->mutex);
     ++s->reads;
     if (onWindowThread(*s)) {
@@ -85,13 +106,42 @@ bool readFails(int fd, long long offset, size_t n)
         s->opened.wait_for(lock, std::chrono::seconds(20), [s] { return s->gateOpen; });
         --s->waiting;
     }
+    const auto acts = [&](const Bad &b, Bad::Kind kind) {
+        return b.kind == kind && b.file == path && offset < b.end && offset + (long long)n > b.start
+            && (b.times < 0 || b.failed < b.times);
+    };
     for (Bad &b : s->bad)
-        if (b.file == path && offset < b.end && offset + (long long)n > b.start && (b.times < 0 || b.failed < b.times)) {
+        if (acts(b, Bad::Fail)) {
             ++b.failed;
             ++s->failures;
-            return true;
+            return {-1, offset};
         }
-    return false;
+    // An early end: a read from it on finds nothing (and counts); one that
+    // reaches it ends there.
+    for (Bad &b : s->bad)
+        if (acts(b, Bad::EndEarly)) {
+            if (offset < b.start)
+                return {b.start - offset, offset};
+            ++b.failed;
+            ++s->failures;
+            return {0, offset};
+        }
+    for (Bad &b : s->bad)
+        if (acts(b, Bad::Garble)) {
+            ++b.failed;
+            ++s->failures;
+            return {(long long)n, offset, b.start, b.end};
+        }
+    return {(long long)n, offset};
+}
+
+// Turns the bytes of [v.garbleStart, v.garbleEnd) among the `got` bytes
+// read into `buf` at v.offset wrong.
+void garble(const Verdict &v, void *buf, ssize_t got)
+{
+    auto *bytes = static_cast<unsigned char *>(buf);
+    for (long long at = std::max(v.garbleStart, v.offset); at < v.garbleEnd && at < v.offset + got; ++at)
+        bytes[at - v.offset] ^= 0xff;
 }
 
 void noteOpen(int fd, const char *what)
@@ -104,8 +154,6 @@ void noteOpen(int fd, const char *what)
     if (onWindowThread(*s))
         s->onWindow.push_back(what + (" " + nameIn(*s, path)));
 }
-
-long long offsetOf(int fd) { return (long long)::lseek(fd, 0, SEEK_CUR); }
 
 int openWith(const char *name, int dirfd, const char *path, int flags, mode_t mode)
 {
@@ -122,38 +170,83 @@ mode_t modeOf(int flags, va_list ap)
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(ap, int)) : 0;
 }
 
+// Notes a range of `file` that acts as `kind`.
+void add(const QString &file, qint64 start, qint64 end, int times, Bad::Kind kind)
+{
+    State *s = g_state.load();
+    char canonical[PATH_MAX];
+    const QByteArray host = QFile::encodeName(file);
+    const std::lock_guard lock(s->mutex);
+    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), start, end, times, kind});
+}
+
 }  // namespace
 
 // Stand-ins for the C library's calls: the real call, seen by the double.
 extern "C" {
 
+// Each reads what the double allows: fails with EIO, ends early (0 bytes
+// when nothing is allowed, as at a file's end), or reads on, some bytes
+// handed out wrong.
 ssize_t read(int fd, void *buf, size_t n)
 {
-    if (readFails(fd, offsetOf(fd), n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, void *, size_t)>("read")(fd, buf, n);
+    const Verdict v = judgeRead(fd, kCurrent, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t)>("read")(fd, buf, size_t(v.allowed));
+    garble(v, buf, got);
+    return got;
 }
 
 ssize_t pread(int fd, void *buf, size_t n, off_t offset)
 {
-    if (readFails(fd, offset, n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, buf, n, offset);
+    const Verdict v = judgeRead(fd, offset, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, buf, size_t(v.allowed), offset);
+    garble(v, buf, got);
+    return got;
 }
 
 ssize_t pread64(int fd, void *buf, size_t n, off_t offset)
 {
-    if (readFails(fd, offset, n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, buf, n, offset);
+    const Verdict v = judgeRead(fd, offset, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, buf, size_t(v.allowed), offset);
+    garble(v, buf, got);
+    return got;
 }
+
+// The checked forms a build with _FORTIFY_SOURCE calls instead.
+ssize_t __read_chk(int fd, void *buf, size_t n, size_t) { return read(fd, buf, n); }
+ssize_t __pread_chk(int fd, void *buf, size_t n, off_t offset, size_t) { return pread(fd, buf, n, offset); }
+ssize_t __pread64_chk(int fd, void *buf, size_t n, off_t offset, size_t) { return pread64(fd, buf, n, offset); }
 
 ssize_t copy_file_range(int in, loff_t *inOffset, int out, loff_t *outOffset, size_t n, unsigned flags)
 {
-    if (readFails(in, inOffset ? *inOffset : offsetOf(in), n))
-        return errno = EIO, -1;
-    return real<ssize_t (*)(int, loff_t *, int, loff_t *, size_t, unsigned)>("copy_file_range")(in, inOffset, out,
-                                                                                             outOffset, n, flags);
+    const Verdict v = judgeRead(in, inOffset ? *inOffset : kCurrent, n);
+    if (v.allowed <= 0)
+        return v.allowed < 0 ? (errno = EIO, -1) : 0;
+    if (v.garbleEnd <= v.garbleStart)
+        return real<ssize_t (*)(int, loff_t *, int, loff_t *, size_t, unsigned)>("copy_file_range")(
+            in, inOffset, out, outOffset, size_t(v.allowed), flags);
+    // Wrong bytes pass through a buffer, read and written as the system would.
+    std::vector<char> buf(size_t(v.allowed));
+    const ssize_t got = real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(in, buf.data(), buf.size(), v.offset);
+    if (got <= 0)
+        return got;
+    garble(v, buf.data(), got);
+    const ssize_t put = outOffset ? ::pwrite(out, buf.data(), size_t(got), *outOffset) : ::write(out, buf.data(), size_t(got));
+    if (put > 0) {
+        if (inOffset)
+            *inOffset += put;
+        else
+            ::lseek(in, put, SEEK_CUR);
+        if (outOffset)
+            *outOffset += put;
+    }
+    return put;
 }
 
 int open(const char *path, int flags, ...)
@@ -237,17 +330,20 @@ MediumDouble::~MediumDouble()
         }
         ::usleep(1000);
     }
-    // Left allocated: a read that began before the exchange may still look at it.
-    (void)s;
+    s->retired = g_retired;
+    g_retired = s;
 }
 
 void MediumDouble::failBytes(const QString &file, qint64 start, qint64 end, int times)
 {
-    State *s = g_state.load();
-    char canonical[PATH_MAX];
-    const QByteArray host = QFile::encodeName(file);
-    const std::lock_guard lock(s->mutex);
-    s->bad.push_back(Bad{::realpath(host.constData(), canonical) ? canonical : host.constData(), start, end, times});
+    add(file, start, end, times, Bad::Fail);
+}
+
+void MediumDouble::endEarly(const QString &file, qint64 at, int times) { add(file, at, LLONG_MAX, times, Bad::EndEarly); }
+
+void MediumDouble::garbleBytes(const QString &file, qint64 start, qint64 end, int times)
+{
+    add(file, start, end, times, Bad::Garble);
 }
 
 void MediumDouble::setGate(bool open)
