@@ -33,9 +33,10 @@ public:
     }
     ClashChoice clash(bool copiedHere) override { return ask([&] { return m_inner.clash(copiedHere); }); }
     void clipRenamed(const QString &name) override { ask([&] { m_inner.clipRenamed(name); }); }
-    bool copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error) override
+    FailedChoice copyFailed(const QString &name, const QString &folder, const pf::PlatformError &error,
+                            bool canKeepReadable) override
     {
-        return ask([&] { return m_inner.copyFailed(name, folder, error); });
+        return ask([&] { return m_inner.copyFailed(name, folder, error, canKeepReadable); });
     }
     bool erase() override { return ask([&] { return m_inner.erase(); }); }
 
