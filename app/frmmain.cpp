@@ -201,8 +201,10 @@ void frmMain::Form_Load()
         Check2->setChecked(false);
     }
 
-    Text1[0]->setText(settings::folderBoxText(m_store.read(settings::kImageFolder)));
-    Text1[1]->setText(settings::folderBoxText(m_store.read(settings::kVideoFolder)));
+    // With nothing stored, the user's own pictures and videos folders.
+    m_defaults = settings::desktopDefaults(m_svc.fs->drives());
+    Text1[0]->setText(folderBoxText(0));
+    Text1[1]->setText(folderBoxText(1));
     if (auto tick = settings::keepNamesTick(m_store.read(settings::kRename), /*atStartup=*/true))
         Check1->setChecked(*tick);
     m_loading = false;
