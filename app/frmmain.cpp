@@ -163,8 +163,9 @@ void frmMain::buildAboutTab(QWidget *page)
     Label8 = named(new QLabel(QStringLiteral("Version 1.0"), page), QStringLiteral("Label8"));
     placeTw(Label8, 360, 960, 2532, 252);
 
-    const char *details[5] = {"Pixferry for Corvanta", "Copyright (c) 2026", "All rights reserved.",
-                              "Pictures from diskette", "to folder, in one key."};
+    // Who made it and on what terms: free software, GPL 3 or later.
+    const char *details[5] = {"Copyright (c) 2026", "the Pixferry developers.", "Free software under the",
+                              "GNU GPL, version 3 or later;", "it comes with NO WARRANTY."};
     QLabel **labels[5] = {&Label9, &Label10, &Label11, &Label12, &Label13};
     for (int i = 0; i < 5; ++i) {
         *labels[i] = named(new QLabel(QString::fromLatin1(details[i]), page), QStringLiteral("Label%1").arg(9 + i));
@@ -201,8 +202,10 @@ void frmMain::Form_Load()
         Check2->setChecked(false);
     }
 
-    Text1[0]->setText(settings::folderBoxText(m_store.read(settings::kImageFolder)));
-    Text1[1]->setText(settings::folderBoxText(m_store.read(settings::kVideoFolder)));
+    // With nothing stored, the user's own pictures and videos folders.
+    m_defaults = settings::desktopDefaults(m_svc.fs->drives());
+    Text1[0]->setText(folderBoxText(0));
+    Text1[1]->setText(folderBoxText(1));
     if (auto tick = settings::keepNamesTick(m_store.read(settings::kRename), /*atStartup=*/true))
         Check1->setChecked(*tick);
     m_loading = false;

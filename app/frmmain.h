@@ -119,6 +119,9 @@ private:
     // The box that says the settings were not stored, where and why.
     void reportNotSaved(const pf::PlatformError &error);
     bool m_loading = false;        // Form_Load at work: it stores again what it read
+    // What Text1(index) shows: the stored folder, or the default one.
+    QString folderBoxText(int index) const;
+    settings::DefaultFolders m_defaults;  // decided once, at start-up
 
     void buildCopyTab(QWidget *page);
     void buildOptionsTab(QWidget *page);

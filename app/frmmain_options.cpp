@@ -11,6 +11,11 @@ const QString &folderKey(int index) { return index == 0 ? settings::kImageFolder
 
 }  // namespace
 
+QString frmMain::folderBoxText(int index) const
+{
+    return settings::folderBoxText(m_store.read(folderKey(index)), index == 0 ? m_defaults.image : m_defaults.video);
+}
+
 // Any edit makes the tab dirty: Save Changes and Undo Changes are enabled.
 void frmMain::Text1_Change(int /*index*/)
 {
@@ -83,12 +88,12 @@ void frmMain::Command10_Click()
 }
 
 // A folder that is declined, lies on the diskette, cannot be checked or
-// cannot be created is not stored; its box goes back to the stored folder (or "C:\").
+// cannot be created is not stored; its box goes back to the stored folder
+// (or the default).
 std::optional<QString> frmMain::saveFolder(int index)
 {
-    const QString &key = folderKey(index);
     const QString folder = Text1[index]->text();
-    auto putBack = [&] { Text1[index]->setText(settings::folderBoxText(m_store.read(key))); };
+    auto putBack = [&] { Text1[index]->setText(folderBoxText(index)); };
     auto refuse = [&](const char *what, const pf::PlatformError &error) {
         m_svc.prompt->messageBox(folder + QStringLiteral("\r\rThis folder %1: %2.  The previous setting is kept.")
                                               .arg(QLatin1String(what), error.reason));
@@ -127,7 +132,7 @@ std::optional<QString> frmMain::saveFolder(int index)
 void frmMain::Command11_Click()
 {
     for (int i = 0; i < 2; ++i)
-        Text1[i]->setText(settings::folderBoxText(m_store.read(folderKey(i))));
+        Text1[i]->setText(folderBoxText(i));
     if (auto tick = settings::keepNamesTick(m_store.read(settings::kRename), /*atStartup=*/false))
         Check1->setChecked(*tick);
     Command10->setEnabled(false);

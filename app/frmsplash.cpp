@@ -24,7 +24,8 @@ frmSplash::frmSplash(QWidget *parent) : QDialog(parent, Qt::SplashScreen | Qt::F
     Label1->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
     pf::placeTw(Label1, 5400, 1320, 1335, 255);
 
-    const char *details[2] = {"Pixferry for Corvanta", "Copyright (c) 2026. All rights reserved."};
+    const char *details[2] = {"Pixferry for Corvanta",
+                              "Copyright (c) 2026 the Pixferry developers. Free software under the GNU GPL 3 or later."};
     for (int i = 0; i < 2; ++i) {
         Label2[i] = new QLabel(QString::fromLatin1(details[i]), this);
         Label2[i]->setObjectName(QStringLiteral("Label2(%1)").arg(i));

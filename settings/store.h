@@ -1,6 +1,7 @@
 #pragma once
 // The four stored settings, their text forms and the rules that load them.
 
+#include "platform/drives.h"
 #include "platform/settingsio.h"
 
 #include <QString>
@@ -32,8 +33,23 @@ private:
     pf::SettingsIo &m_io;
 };
 
-// The text a folder box shows for a stored folder: the stored text, or "C:\".
-inline QString folderBoxText(const QString &stored) { return stored.isEmpty() ? kDefaultFolder : stored; }
+// The folder a box shows while none is stored: the user's own folder for
+// pictures or for videos as the desktop names it (`hostFolder`), written as
+// a path on drive C: and ending in one '\', when C: holds it; otherwise
+// "C:\". Shown only: nothing is stored until Save Changes.
+QString defaultFolder(const pf::DriveMap &drives, const QString &hostFolder);
+
+// Both defaults, from the desktop's user folders for pictures and videos.
+struct DefaultFolders {
+    QString image, video;
+};
+DefaultFolders desktopDefaults(const pf::DriveMap &drives);
+
+// The text a folder box shows for a stored folder: the stored text, or the default.
+inline QString folderBoxText(const QString &stored, const QString &byDefault)
+{
+    return stored.isEmpty() ? byDefault : stored;
+}
 
 // A folder value as the program uses it: ending in exactly the one '\' that
 // this adds or keeps.

@@ -112,7 +112,8 @@ std::pair<QStringList, QString> runWithReadOnlyFolder(const QString &config)
     ::chmod(QFile::encodeName(config).constData(), 0755);
     if (::geteuid() == 0)
         for (const QString &p : {config, folder, folder + "/Pixferry.conf"})
-            ::chown(QFile::encodeName(p).constData(), 65534, 65534);
+            if (::chown(QFile::encodeName(p).constData(), 65534, 65534) != 0)
+                return {{}, "running as root, and " + p + " could not be given to another user"};
     ::chmod(QFile::encodeName(folder).constData(), 0555);
     const QStringList r =
         runProcess(command, {"XDG_CONFIG_HOME=" + config, "HOME=" + config, "QT_QPA_PLATFORM=offscreen"});

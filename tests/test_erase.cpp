@@ -232,7 +232,7 @@ private Q_SLOTS:
         const QString a = d.root('A'), pics = d.root('C') + "/Pics";
         QDir().mkpath(pics);
         writeFile(a + "/P.JPG", "picture");
-        ::link(QFile::encodeName(a + "/P.JPG"), QFile::encodeName(pics + "/H.JPG"));
+        QCOMPARE(::link(QFile::encodeName(a + "/P.JPG"), QFile::encodeName(pics + "/H.JPG")), 0);
         QFile::link(a + "/P.JPG", pics + "/L.JPG");
         writeFile(pics + "/C.JPG", "pictura");
         QDir(pics).mkdir("D.JPG");

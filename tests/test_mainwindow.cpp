@@ -79,6 +79,42 @@ private Q_SLOTS:
         QCOMPARE(storedSetting(settings::kRename), stored.value(1));  // nothing but the splash choice is written
     }
 
+    // A first run where C: holds the home folder: the boxes show the user's
+    // own Pictures and Videos folders, nothing is stored, a missing one is
+    // said as any folder is; the first Copy Disk offers to make it and
+    // copies into them; Undo Changes puts the defaults back.
+    void firstRunInTheUsersFolders()
+    {
+        Rig rig;
+        const QString home = rig.c() + "/home/ann";
+        QVERIFY2(QDir(home).mkpath("Pictures"), "the temporary home could not be made");
+        const QByteArray realHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home));
+        frmMain &w = rig.openMain();
+        qputenv("HOME", realHome);
+        QCOMPARE(w.Text1[0]->text() + " | " + w.Text1[1]->text(), "C:\\home\\ann\\Pictures\\ | C:\\home\\ann\\Videos\\");
+        QCOMPARE(rig.shared.imageFolder + " | " + rig.shared.videoFolder, w.Text1[0]->text() + " | " + w.Text1[1]->text());
+        QCOMPARE(rig.prompt.texts(),
+                 QStringList{"The specified video folder does not exist.  Please check the options tab!"});
+        QCOMPARE(storedSetting(settings::kImageFolder) + storedSetting(settings::kVideoFolder), "");
+
+        makeJpeg(rig.a() + "/PIC1.JPG", 8, 8);
+        writeFile(rig.a() + "/CLIP1.MPG", "m");
+        rig.prompt.boxes.clear();
+        rig.prompt.answers = {pf::AnsOk, pf::AnsNo};  // make the video folder; keep the diskette
+        rig.prompt.fallback = pf::AnsCancel;
+        w.Command1_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.prompt.titles().contains("Erase Source Diskette?"), 5000);
+        QCOMPARE(rig.prompt.titles(), (QStringList{"Folder Does Not Exist!", "Erase Source Diskette?"}));
+        QCOMPARE(entries(home + "/Pictures"), QStringList{"PIC1.JPG"});  // names are kept at first
+        QCOMPARE(entries(home + "/Videos"), QStringList{"CLIP1.MPG"});
+        QCOMPARE(storedSetting(settings::kImageFolder) + storedSetting(settings::kVideoFolder), "");
+
+        w.Text1[0]->setText("C:\\Elsewhere\\");
+        w.Command11->click();
+        QCOMPARE(w.Text1[0]->text(), "C:\\home\\ann\\Pictures\\");
+    }
+
     // Keys, clicks and close requests leave the splash open; its own timer closes it.
     void splashClosesOnlyByItsTimer()
     {
