@@ -74,9 +74,14 @@ struct LoadSteps {
     // the bytes read hold the header, within the budget. Not called for a
     // picture refused before that.
     std::function<void(const PictureHead &)> headRead;
-    // Looked at between reads and while decoding: once true, the work stops
-    // and the result is an error.
+    // Looked at between reads and at every step of the decoding (a row of
+    // blocks of a JPEG read or made, a read of another kind of picture):
+    // once true, the work stops within that step and the result is an error,
+    // never what was decoded so far.
     const std::atomic<bool> *cancelled = nullptr;
+    // Called on the worker at every step of the decoding, just before
+    // `cancelled` is looked at (a test's way to stop a decode midway).
+    std::function<void()> decodingStep;
 };
 
 // loadPicture in steps: the file is read a few kilobytes at a time, the
