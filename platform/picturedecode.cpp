@@ -86,6 +86,8 @@ public:
 protected:
     qint64 readData(char *out, qint64 max) override
     {
+        if (m_stopped)
+            return -1;
         if (m_steps.decodingStep)
             m_steps.decodingStep();
         if (isStopped(m_steps)) {
