@@ -19,21 +19,6 @@ namespace {
 const QSize kViewer(409, 307);  // roughly the size Preview Disk decodes at for its viewer
 constexpr int kStopAt = 3;      // the step of the decode in which it is told to stop
 
-// Red above, detail below: the lower half is most of the file, so the
-// middle of the file lies within its data.
-QByteArray redAboveDetail()
-{
-    QImage image = detailed(1200, 900);
-    QImage(image.bits(), 1200, 450, image.bytesPerLine(), image.format()).fill(kRed);
-    return jpeg(image);
-}
-
-// A bad sector rescued as zeros.
-QByteArray zeroed(QByteArray bytes, qsizetype at, qsizetype length)
-{
-    return bytes.replace(at, length, QByteArray(length, '\0'));
-}
-
 QByteArray png(const QImage &image)
 {
     QByteArray bytes;
