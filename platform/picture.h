@@ -50,7 +50,10 @@ Result<QSize> pictureSize(const QString &hostPath);
 // decoded: at the full size, or at a half, a quarter or an eighth of it,
 // whichever is the smallest that covers shownSize. An empty shownSize decodes
 // at full size. A file that is not a regular file, or a picture beyond the
-// budget, is refused before anything is decoded.
+// budget, is refused before anything is decoded. A picture cut short, or
+// damaged in its data (a bad sector rescued as zeros), is what the decoder
+// makes of it: what could be read in place, the rest grey; one that is no
+// picture at all (no header that can be read) is refused.
 Result<Picture> loadPicture(const QString &hostPath, QSize shownSize = QSize());
 
 // The same, with the shown size chosen once the natural size is known (for a
