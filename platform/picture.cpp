@@ -37,40 +37,6 @@ constexpr qint64 kReadWholeBytes = 64LL * 1024 * 1024;
 constexpr qint64 kChunkBytes = 16 * 1024;
 constexpr qint64 kHeadBytes = 1024 * 1024;
 
-bool isCancelled(const LoadSteps &steps) { return steps.cancelled && steps.cancelled->load(std::memory_order_relaxed); }
-
-PlatformError cancelled(const QString &hostPath) { return refused(hostPath, QStringLiteral("Cancelled")); }
-
-// A picture's bytes in memory, read by the decoder a few kilobytes at a time.
-// Once `cancelled` turns true they read as ended: the decoder then makes the
-// rest of the picture from nothing, which takes little time.
-class CancellableBytes : public QIODevice {
-public:
-    CancellableBytes(const QByteArray &bytes, const std::atomic<bool> &cancelled)
-        : m_bytes(bytes), m_cancelled(cancelled)
-    {
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-    qint64 size() const override { return m_bytes.size(); }
-
-protected:
-    qint64 readData(char *out, qint64 max) override
-    {
-        if (m_cancelled.load(std::memory_order_relaxed))
-            return -1;
-        const qint64 n = std::min(max, qint64(m_bytes.size()) - pos());
-        if (n <= 0)
-            return 0;
-        std::memcpy(out, m_bytes.constData() + pos(), size_t(n));
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    const QByteArray m_bytes;
-    const std::atomic<bool> &m_cancelled;
-};
-
 // The header's news: the natural size, and the thumbnail when there is one
 // of the picture's own shape. The thumbnail is decoded no larger than the
 // picture is shown: one that claims a huge size must not cost more than the
@@ -84,7 +50,8 @@ PictureHead headOf(QByteArrayView bytes, const Header &h, const LoadSteps &steps
         const QSize shown = steps.shownSizeFor ? steps.shownSizeFor(h.natural) : QSize();
         const bool turned = exif.orientation >= 5;  // stored across what is shown
         QImage thumbnail = upright(
-            decodeStored(exif.thumbnail(bytes), turned ? shown.transposed() : shown, bytes.size()), exif.orientation);
+            decodeStored(exif.thumbnail(bytes), turned ? shown.transposed() : shown, bytes.size(), steps),
+            exif.orientation);
         if (sameShape(thumbnail.size(), h.natural))
             head.thumbnail = std::move(thumbnail);
     }
@@ -114,66 +81,51 @@ Result<std::optional<PictureHead>> earlyHead(QByteArrayView soFar, qint64 fileBy
     return std::optional<PictureHead>(headOf(soFar, *h, steps));
 }
 
-// A picture read whole into memory: its markers walked, its header read and
-// its cost checked before it is decoded.
-Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, const LoadSteps &steps, bool headTold)
+// A picture whose markers have been walked: its header read and its cost
+// checked, then decoded from where its bytes are. `held`: its bytes in
+// memory meanwhile. A stop, looked at within every step of the decode,
+// returns no picture, whatever had been decoded so far.
+Result<Picture> decodeChecked(QImageReader &reader, const Input &input, const JpegLayout &layout, qint64 held,
+                              const QString &hostPath, const LoadSteps &steps, bool headTold)
 {
-    const JpegLayout layout = readJpegLayout(data, PictureBudget::kMaxScans);
-    if (Status s = withinLayout(layout, data.size(), hostPath); !s)
+    if (Status s = withinLayout(layout, held, hostPath); !s)
         return s.error();
-    QBuffer whole;
-    std::optional<CancellableBytes> stoppable;
-    QImageReader reader;
-    if (steps.cancelled) {
-        stoppable.emplace(data, *steps.cancelled);
-        reader.setDevice(&*stoppable);
-    } else {
-        whole.setData(data);
-        whole.open(QIODevice::ReadOnly);
-        reader.setDevice(&whole);
-    }
     Result<Header> h = readHeader(reader, hostPath);
     if (!h)
         return h.error();
-    Result<QSize> scaled = decodingSize(*h, layout, data.size(), steps.shownSizeFor, hostPath);
+    Result<QSize> scaled = decodingSize(*h, layout, held, steps.shownSizeFor, hostPath);
     if (!scaled)
         return scaled.error();
     if (steps.headRead && !headTold)
-        steps.headRead(headOf(data, *h, steps));
-    if (isCancelled(steps))
-        return cancelled(hostPath);
-    Result<QImage> image = decode(reader, *scaled, hostPath);
-    if (isCancelled(steps))
-        return cancelled(hostPath);  // what was decoded is cut short
+        steps.headRead(input.file ? PictureHead{h->natural, QImage()} : headOf(input.held, *h, steps));
+    if (isStopped(steps))
+        return stopped(hostPath);
+    Result<QImage> image = decode(input, *h, *scaled, steps, hostPath);
     if (!image)
         return image.error();
     return Picture{*image, h->natural};
 }
 
+// A picture read whole into memory.
+Result<Picture> decodeHeld(const QByteArray &data, const QString &hostPath, const LoadSteps &steps, bool headTold)
+{
+    QByteArray bytes = QByteArray::fromRawData(data.constData(), data.size());
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
+    const JpegLayout layout = readJpegLayout(data, PictureBudget::kMaxScans);
+    return decodeChecked(reader, Input{data, nullptr}, layout, data.size(), hostPath, steps, headTold);
+}
+
 // A file too large to hold in memory: its markers are walked in chunks, and
-// the decoder reads it from the file.
+// the decoder reads it from the file, as stoppable as one held.
 Result<Picture> decodeStreamed(QFile &file, const QString &hostPath, const LoadSteps &steps)
 {
     const JpegLayout layout = readJpegLayout(file, PictureBudget::kMaxScans);
-    if (Status s = withinLayout(layout, 0, hostPath); !s)
-        return s.error();
     if (!file.seek(0))
         return refused(hostPath, file.errorString());
     QImageReader reader(&file);
-    Result<Header> h = readHeader(reader, hostPath);
-    if (!h)
-        return h.error();
-    Result<QSize> scaled = decodingSize(*h, layout, 0, steps.shownSizeFor, hostPath);
-    if (!scaled)
-        return scaled.error();
-    if (steps.headRead)
-        steps.headRead(PictureHead{h->natural, QImage()});
-    if (isCancelled(steps))
-        return cancelled(hostPath);
-    Result<QImage> image = decode(reader, *scaled, hostPath);
-    if (!image)
-        return image.error();
-    return Picture{*image, h->natural};
+    return decodeChecked(reader, Input{{}, &file}, layout, 0, hostPath, steps, false);
 }
 
 }  // namespace
@@ -227,8 +179,8 @@ Result<Picture> loadPictureInSteps(const QString &hostPath, const LoadSteps &ste
     qint64 got = 0;
     bool headTold = false;
     while (got < size) {
-        if (isCancelled(steps))
-            return cancelled(hostPath);
+        if (isStopped(steps))
+            return stopped(hostPath);
         const qint64 n = file.read(data.data() + got, std::min(chunk, size - got));
         if (n < 0)
             return refused(hostPath, file.errorString());

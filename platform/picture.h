@@ -50,7 +50,10 @@ Result<QSize> pictureSize(const QString &hostPath);
 // decoded: at the full size, or at a half, a quarter or an eighth of it,
 // whichever is the smallest that covers shownSize. An empty shownSize decodes
 // at full size. A file that is not a regular file, or a picture beyond the
-// budget, is refused before anything is decoded.
+// budget, is refused before anything is decoded. A picture cut short, or
+// damaged in its data (a bad sector rescued as zeros), is what the decoder
+// makes of it: what could be read in place, the rest grey; one that is no
+// picture at all (no header that can be read) is refused.
 Result<Picture> loadPicture(const QString &hostPath, QSize shownSize = QSize());
 
 // The same, with the shown size chosen once the natural size is known (for a
@@ -74,9 +77,14 @@ struct LoadSteps {
     // the bytes read hold the header, within the budget. Not called for a
     // picture refused before that.
     std::function<void(const PictureHead &)> headRead;
-    // Looked at between reads and while decoding: once true, the work stops
-    // and the result is an error.
+    // Looked at between reads and at every step of the decoding (a row of
+    // blocks of a JPEG read or made, a read of another kind of picture):
+    // once true, the work stops within that step and the result is an error,
+    // never what was decoded so far.
     const std::atomic<bool> *cancelled = nullptr;
+    // Called on the worker at every step of the decoding, just before
+    // `cancelled` is looked at (a test's way to stop a decode midway).
+    std::function<void()> decodingStep;
 };
 
 // loadPicture in steps: the file is read a few kilobytes at a time, the

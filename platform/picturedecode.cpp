@@ -1,12 +1,15 @@
 #include "platform/picturedecode.h"
 
 #include "platform/hostnames.h"
+#include "platform/jpegdecoder.h"
 
 #include <QBuffer>
+#include <QTransform>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,6 +46,86 @@ qint64 decodedBytes(const Header &h, QSize scaled, const JpegLayout &layout)
     return peak;
 }
 
+// The reader's own limit on a decoded picture (128 MB unless set), the same
+// as the budget. It is one for the whole program: set once, also when
+// pictures are decoded on several threads at a time.
+void limitReaders()
+{
+    static const bool limited = [] {
+        QImageReader::setAllocationLimit(int(PictureBudget::kMaxDecodingBytes >> 20));
+        return true;
+    }();
+    Q_UNUSED(limited);
+}
+
+// Turned and mirrored as Qt's reader does it: mirrored first, then turned a
+// quarter clockwise.
+QImage turnedUpright(QImage image, QImageIOHandler::Transformations t)
+{
+    if (t & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
+        image = std::move(image).mirrored(t & QImageIOHandler::TransformationMirror,
+                                          t & QImageIOHandler::TransformationFlip);
+    if (t & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+// A picture's bytes as the reader of another kind of picture (PNG, bitmap)
+// reads them, from memory or from the file, as much at a time as it asks.
+// Each read is a step of its decode: once stopped, the data reads as failed,
+// and the reader gives up at once.
+class StoppableInput : public QIODevice {
+public:
+    StoppableInput(const Input &input, const LoadSteps &steps) : m_input(input), m_steps(steps)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    qint64 size() const override { return m_input.file ? m_input.file->size() : m_input.held.size(); }
+    bool stopped() const { return m_stopped; }
+
+protected:
+    qint64 readData(char *out, qint64 max) override
+    {
+        if (m_stopped)
+            return -1;
+        if (m_steps.decodingStep)
+            m_steps.decodingStep();
+        if (isStopped(m_steps)) {
+            m_stopped = true;
+            return -1;
+        }
+        if (m_input.file)
+            return m_input.file->seek(pos()) ? m_input.file->read(out, max) : -1;
+        const qint64 n = std::min(max, qint64(m_input.held.size()) - pos());
+        if (n <= 0)
+            return 0;
+        std::memcpy(out, m_input.held.data() + pos(), size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const Input m_input;
+    const LoadSteps &m_steps;
+    bool m_stopped = false;
+};
+
+Result<QImage> decodeOther(const Input &input, QSize scaled, const LoadSteps &steps, const QString &hostPath)
+{
+    StoppableInput device(input, steps);
+    QImageReader reader(&device);
+    reader.setAutoTransform(true);
+    if (scaled.isValid())
+        reader.setScaledSize(scaled);
+    limitReaders();
+    QImage image = reader.read();
+    if (device.stopped())
+        return stopped(hostPath);
+    if (image.isNull())
+        return refused(hostPath, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()));
+    return image;
+}
+
 PlatformError tooCostly(qint64 cost, const QString &hostPath)
 {
     return refused(hostPath, QStringLiteral("Decoding the picture would take %1 MB, more than the %2 MB allowed")
@@ -56,6 +139,10 @@ PlatformError refused(const QString &hostPath, const QString &why)
 {
     return makeError(ErrPathFileAccess, why, hostPath);
 }
+
+PlatformError stopped(const QString &hostPath) { return refused(hostPath, QStringLiteral("Cancelled")); }
+
+bool isStopped(const LoadSteps &steps) { return steps.cancelled && steps.cancelled->load(std::memory_order_relaxed); }
 
 // A named pipe or a device (swapped in for a picture since the folder was
 // listed, say) would wait in the opening or in the reads for ever. The type
@@ -94,8 +181,10 @@ Result<Header> readHeader(QImageReader &reader, const QString &hostPath)
                                      .arg(raw.height()));
     Header h;
     h.raw = raw;
-    h.turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    h.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
+    h.jpeg = reader.format() == "jpeg";
+    h.transformation = reader.transformation();
+    h.turned = h.transformation & QImageIOHandler::TransformationRotate90;
+    h.transformed = h.transformation != QImageIOHandler::TransformationNone;
     h.natural = h.turned ? raw.transposed() : raw;
     if (const QImage::Format f = reader.imageFormat(); f != QImage::Format_Invalid)
         h.depth = std::max(4, QImage::toPixelFormat(f).bitsPerPixel() / 8);
@@ -141,25 +230,23 @@ Result<QSize> decodingSize(const Header &h, const JpegLayout &layout, qint64 hel
     return scaled;
 }
 
-Result<QImage> decode(QImageReader &reader, QSize scaled, const QString &hostPath)
+Result<QImage> decode(const Input &input, const Header &h, QSize scaled, const LoadSteps &steps,
+                      const QString &hostPath)
 {
-    if (scaled.isValid())
-        reader.setScaledSize(scaled);
-    // The reader's own limit on a decoded picture (128 MB unless set), the
-    // same as the budget. It is one for the whole program: set once, also
-    // when pictures are decoded on several threads at a time.
-    static const bool limited = [] {
-        QImageReader::setAllocationLimit(int(PictureBudget::kMaxDecodingBytes >> 20));
-        return true;
-    }();
-    Q_UNUSED(limited);
-    QImage image = reader.read();
-    if (image.isNull())
-        return refused(hostPath, QStringLiteral("The picture cannot be read: %1").arg(reader.errorString()));
-    return image;
+    if (!h.jpeg)
+        return decodeOther(input, scaled, steps, hostPath);
+    if (input.file && !input.file->seek(0))
+        return refused(hostPath, input.file->errorString());
+    const std::function<void()> *step = steps.decodingStep ? &steps.decodingStep : nullptr;
+    JpegDecoded decoded = decodeJpeg(JpegInput{input.held, input.file}, scaled, JpegWatch{steps.cancelled, step});
+    if (decoded.stopped)
+        return stopped(hostPath);
+    if (decoded.image.isNull())
+        return refused(hostPath, QStringLiteral("The picture cannot be read: %1").arg(decoded.failure));
+    return turnedUpright(std::move(decoded.image), h.transformation);
 }
 
-QImage decodeStored(QByteArrayView bytes, QSize shownSize, qint64 held)
+QImage decodeStored(QByteArrayView bytes, QSize shownSize, qint64 held, const LoadSteps &steps)
 {
     held = std::max<qint64>(held, bytes.size());
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
@@ -177,8 +264,8 @@ QImage decodeStored(QByteArrayView bytes, QSize shownSize, qint64 held)
     if (!scaled)
         return QImage();
     // A thumbnail is turned by its picture's mark, not by anything inside it.
-    reader.setAutoTransform(false);
-    return decode(reader, *scaled, none).valueOr(QImage());
+    h.value().transformation = QImageIOHandler::TransformationNone;
+    return decode(Input{bytes, nullptr}, *h, *scaled, steps, none).valueOr(QImage());
 }
 
 }  // namespace pf::decoding

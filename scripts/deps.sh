@@ -3,7 +3,7 @@
 # As root it installs what is missing; otherwise it prints the one line to run.
 set -euo pipefail
 
-packages=(cmake make g++ qt6-base-dev libgl-dev fonts-liberation)
+packages=(cmake make g++ qt6-base-dev libjpeg-dev libgl-dev fonts-liberation)
 
 missing=()
 for p in "${packages[@]}"; do

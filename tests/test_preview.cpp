@@ -177,12 +177,13 @@ private Q_SLOTS:
 
     // Pictures that cannot be shown keep the previous one, silently: beyond
     // the budget, a named pipe swapped in (never waited on), a name that
-    // leads elsewhere. Unusual ones show; EXIF-turned ones upright.
+    // leads elsewhere. Unusual ones show; EXIF-turned ones upright; damaged
+    // ones as far as the decoder makes them.
     void pictureKinds()
     {
         Rig rig;
         const QString a = rig.a() + u'/';
-        const QByteArray good = jpeg(solid({300, 600}, kGreen));
+        const QByteArray good = jpeg(solid({300, 600}, kGreen)), damaged = redAboveDetail();
         // No colour: cannot be shown. The turned one: left half red, turned a quarter clockwise, red above blue.
         struct Kind { const char *name; QByteArray bytes; QColor colour{}; QRectF fit{}; double atY = 0.5; };
         const QList<Kind> kinds{
@@ -192,6 +193,8 @@ private Q_SLOTS:
             {"f_data_cut.jpg", jpeg(solid({640, 480}, kRed)).left(900), kRed, kWideFit, 0},  // the top shown
             {"g_progressive.jpg", jpeg(solid({640, 480}, kBlue), true), kBlue, kWideFit},
             {"h_cmyk.jpg", readFile(QFINDTESTDATA("data/cmyk.jpg")), {32, 192, 64}, {2280, 360, 2172, 1448}},
+            // A bad sector rescued as zeros: what the decoder makes of it.
+            {"h_rescued.jpg", zeroed(damaged, damaged.size() / 2, 4096), kRed, kWideFit, 0.25},
             {"i_turned.jpg", withExif(jpeg(solid({640, 480}, kBlue, kRed)), {.orientation = 6, .thumbnail = {}}),
              kRed, kTallFit, 0.25},
             {"j_x\\..\\DCIM\\in.jpg", good}};  // a name that would lead into a sub-folder

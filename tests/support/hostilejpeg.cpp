@@ -83,6 +83,18 @@ QByteArray jpeg(const QImage &image, bool progressive)
     return writer.write(image) ? bytes : QByteArray();
 }
 
+QByteArray redAboveDetail()
+{
+    QImage image = detailed(1200, 900);
+    QImage(image.bits(), 1200, 450, image.bytesPerLine(), image.format()).fill(kRed);
+    return jpeg(image);
+}
+
+QByteArray zeroed(QByteArray bytes, qsizetype at, qsizetype length)
+{
+    return bytes.replace(at, length, QByteArray(length, '\0'));
+}
+
 bool near(const QImage &picture, QColor e, double atY)
 {
     const QColor c = picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, int(picture.height() * atY));

@@ -21,6 +21,12 @@ QImage detailed(int width, int height);
 QImage solid(QSize size, QColor colour, QColor leftHalf = QColor());
 QByteArray jpeg(const QImage &image, bool progressive = false);
 
+// Red above, detail below: the lower half is most of the JPEG, so the
+// middle of the file lies within its data. And the same bytes with `length`
+// of them zeros from `at`, as a bad sector rescued as zeros.
+QByteArray redAboveDetail();
+QByteArray zeroed(QByteArray bytes, qsizetype at, qsizetype length);
+
 // The colour of a picture in its middle column, at a fraction of its height,
 // is near the expected one (as a JPEG keeps a colour).
 bool near(const QImage &picture, QColor expected, double atY = 0.5);
