@@ -192,7 +192,7 @@ private Q_SLOTS:
                  "1 file could not be copied.\rThe source diskette has not been erased.\r\r"
                  "What could be read of this file was kept, with zeros in place of the rest:\r"
                  "C:\\Pics\\P1_damaged.JPG (512 bytes could not be read)");
-        QCOMPARE(d.panel(), "1 file could not be copied. | The diskette was not erased. | 0/2");
+        QCOMPARE(d.panel(), "1 file could not be copied. | The diskette was not erased. | 0/200");
         QCOMPARE(entries(d.a), (QStringList{"P1.JPG", "P2.JPG"}));
     }
 
