@@ -28,11 +28,7 @@ void splitFolder(const QString &path, QString &folder, QString &name)
     name = path.mid(cut);
 }
 
-FileId idOf(const struct stat &st)
-{
-    return FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
+const QString kChanged = QStringLiteral("It changed after its copy was checked");
 
 PlatformError listError(int err, const QString &folder)
 {
@@ -40,6 +36,13 @@ PlatformError listError(int err, const QString &folder)
 }
 
 }  // namespace
+
+FileId fileIdOf(const struct stat &st)
+{
+    return FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                  qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
 
 FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)) {}
 
@@ -180,11 +183,16 @@ Status FileSystem::deleteFile(const QString &path, const FileId *expected)
         return errorFromErrno(errno, path);
     if (S_ISDIR(st.st_mode))
         return makeError(ErrPathFileAccess, QStringLiteral("Is a folder"), path);
-    if (expected && !(*expected == idOf(st)))
-        return makeError(ErrPathFileAccess, QStringLiteral("It changed after its copy was checked"), path);
+    if (expected && !(*expected == fileIdOf(st)))
+        return makeError(ErrPathFileAccess, kChanged, path);
     if (::unlink(enc(*host).constData()) != 0)
         return errorFromErrno(errno, path);
     return {};
+}
+
+bool FileSystem::changedSinceChecked(const PlatformError &error)
+{
+    return error.number == ErrPathFileAccess && error.reason == kChanged;
 }
 
 Result<bool> FileSystem::liesWithin(const QString &folder, const QString &container) const

@@ -59,12 +59,6 @@ int openRegular(const QString &host, struct stat &st)
     return fd;
 }
 
-pf::FileId idOf(const struct stat &st)
-{
-    return pf::FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-                      qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 // Why the copy does not match its source; empty when it does. `sourceId`:
 // the source as it was read.
 QString compareWithSource(const QString &copyHost, const QString &sourceHost, std::vector<char> &a,
@@ -84,7 +78,7 @@ QString compareWithSource(const QString &copyHost, const QString &sourceHost, st
         return errno == EINVAL ? QStringLiteral("its original is not a regular file")
                                : QStringLiteral("its original cannot be read: ") + errnoText(errno);
     ::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    sourceId = idOf(ss);
+    sourceId = pf::fileIdOf(ss);
     if (sc.st_dev == ss.st_dev && sc.st_ino == ss.st_ino)
         return QStringLiteral("it is the original itself, not a copy");
     if (sc.st_size != ss.st_size)
