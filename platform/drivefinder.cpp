@@ -17,30 +17,6 @@ namespace {
 
 const QString kDrivesSection = QStringLiteral("Drives");
 
-// A mountinfo field with its octal escapes ("\040" for a blank) undone; its
-// bytes that are not UTF-8 kept, so that the folder is found under them.
-QString unescaped(const QByteArray &field)
-{
-    QByteArray out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const char c = field.at(i);
-        if (c == '\\' && i + 3 < field.size()) {
-            const QByteArray digits = field.mid(i + 1, 3);
-            bool ok = true;
-            for (char d : digits)
-                ok = ok && d >= '0' && d <= '7';
-            if (ok) {
-                out += char(digits.toInt(nullptr, 8));
-                i += 3;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return fromHostName(out);
-}
-
 // A mount point that lies directly below a root (one name deeper).
 bool directlyBelow(const QString &point, const QString &root)
 {
@@ -60,28 +36,6 @@ QString loginName()
 QString variableFor(QChar letter) { return QStringLiteral("PIXFERRY_DRIVE_") + letter; }
 
 }  // namespace
-
-QList<Mount> parseMountInfo(const QByteArray &mountinfo)
-{
-    // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw"
-    // Fields: id, parent, device, root, mount point, options, optional
-    // fields up to "-", then the type and the source.
-    QList<Mount> mounts;
-    const QList<QByteArray> lines = mountinfo.split('\n');
-    for (const QByteArray &line : lines) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 7)
-            continue;
-        const qsizetype dash = fields.indexOf(QByteArray("-"), 6);
-        if (dash < 0 || dash + 1 >= fields.size())
-            continue;
-        const QString point = unescaped(fields.at(4));
-        if (!point.startsWith(QLatin1Char('/')))
-            continue;
-        mounts.append({point, unescaped(fields.at(dash + 1))});
-    }
-    return mounts;
-}
 
 QStringList mediaRootsFor(const QString &user)
 {
@@ -125,11 +79,8 @@ DriveSources DriveSources::ofThisProcess(const SettingsIo &settings)
         }
     }
     s.settings = settings;
-    s.mountTable = [] {
-        QFile f(QStringLiteral("/proc/self/mountinfo"));
-        // A table that cannot be read holds no medium: A: then falls back.
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
+    // A table that cannot be read holds no medium: A: then falls back.
+    s.mountTable = readMountTable;
     s.mediaRoots = mediaRootsFor(loginName());
     return s;
 }

@@ -9,6 +9,7 @@
 //   4. the defaults A: -> /media/floppy and C: -> /; other letters: none.
 
 #include "platform/drives.h"
+#include "platform/mounttable.h"
 #include "platform/settingsio.h"
 
 #include <QByteArray>
@@ -20,17 +21,6 @@
 #include <functional>
 
 namespace pf {
-
-// One line of the system's mount table: where a file system is mounted and
-// its type.
-struct Mount {
-    QString point;
-    QString type;
-};
-
-// The mount points of a /proc/self/mountinfo text, in its order (a mount
-// made later comes later). Malformed lines are passed over.
-QList<Mount> parseMountInfo(const QByteArray &mountinfo);
 
 // The folders under which the desktop mounts removable media for this user,
 // the most specific first: /run/media/<user>, /media/<user>, /media.

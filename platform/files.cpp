@@ -6,6 +6,7 @@
 
 #include "platform/fatattributes.h"
 #include "platform/filetime.h"
+#include "platform/mounttable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,6 +29,17 @@ void splitFolder(const QString &path, QString &folder, QString &name)
     name = path.mid(cut);
 }
 
+// A host path with every link resolved; empty when it does not lead anywhere.
+QByteArray resolved(const QByteArray &path)
+{
+    char *r = ::realpath(path.constData(), nullptr);
+    if (!r)
+        return {};
+    QByteArray out(r);
+    ::free(r);
+    return out;
+}
+
 const QString kChanged = QStringLiteral("It changed after its copy was checked");
 
 PlatformError listError(int err, const QString &folder)
@@ -44,7 +56,7 @@ FileId fileIdOf(const struct stat &st)
                   qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
-FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)) {}
+FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)), m_mountTable(readMountTable) {}
 
 FileSystem::~FileSystem() = default;
 
@@ -210,25 +222,34 @@ Result<bool> FileSystem::liesWithin(const QString &folder, const QString &contai
     // above it that does) up to the file system's root, after links.
     QString at = QDir::cleanPath(*inner);
     QByteArray real;
-    for (;;) {
-        if (char *r = ::realpath(enc(at).constData(), nullptr)) {
-            real = r;
-            ::free(r);
-            break;
-        }
+    while ((real = resolved(enc(at))).isEmpty()) {
         if (at == QLatin1String("/") || at.isEmpty())
             return false;
         at = QFileInfo(at).path();
     }
-    for (;;) {
+    struct stat nearest;
+    if (::stat(real.constData(), &nearest) != 0)
+        return false;
+    for (QByteArray up = real;;) {
         struct stat st;
-        if (::stat(real.constData(), &st) == 0 && st.st_dev == root.st_dev && st.st_ino == root.st_ino)
+        if (::stat(up.constData(), &st) == 0 && st.st_dev == root.st_dev && st.st_ino == root.st_ino)
             return true;
-        if (real == "/" || real.isEmpty())
-            return false;
-        const qsizetype slash = real.lastIndexOf('/');
-        real = slash > 0 ? real.left(slash) : QByteArray("/");
+        if (up == "/" || up.isEmpty())
+            break;
+        const qsizetype slash = up.lastIndexOf('/');
+        up = slash > 0 ? up.left(slash) : QByteArray("/");
     }
+    // Not below it by path; but on the same file system, another mount may
+    // show one of its folders (a folder of the diskette bound onto the image
+    // folder). Then the mount table tells which folder of that file system
+    // each path shows.
+    if (nearest.st_dev != root.st_dev || !m_mountTable)
+        return false;
+    const QByteArray outerReal = resolved(enc(*outer));
+    const QList<Mount> mounts = parseMountInfo(m_mountTable());
+    const std::optional<FileSystemPlace> folderPlace = placeInFileSystem(mounts, fromHostName(real));
+    const std::optional<FileSystemPlace> containerPlace = placeInFileSystem(mounts, fromHostName(outerReal));
+    return folderPlace && containerPlace && !outerReal.isEmpty() && placeWithin(*folderPlace, *containerPlace);
 }
 
 Status FileSystem::setAttributesNormal(const QString &path)

@@ -122,9 +122,13 @@ public:
     Status deleteFile(const QString &path) { return deleteFile(path, nullptr); }
 
     // Whether `folder`, or the folder it would be once created, lies inside
-    // `container` or is it, after links (the same device and inode along the
-    // way). Fails when `container` cannot be looked at.
+    // `container` or is it: after links (the same device and inode along the
+    // way), and also where another mount shows a folder of the container's
+    // file system (a bind mount): then by the place both have in that file
+    // system, after the mount table. Fails when `container` cannot be looked at.
     Result<bool> liesWithin(const QString &folder, const QString &container) const;
+    // Where the mount table is read from (the system's own unless set).
+    void setMountTable(std::function<QByteArray()> read) { m_mountTable = std::move(read); }
 
     // Clears read-only, and the FAT hidden, system and archive marks where
     // the file system has them.
@@ -156,6 +160,7 @@ private:
 
     std::unique_ptr<BatchState> m_batch;
     int m_batchDepth = 0;
+    std::function<QByteArray()> m_mountTable;
     host::UnnamedLinker m_linker;  // what this service learnt of naming unnamed files
 };
 

@@ -6,6 +6,10 @@
 #include "platform/picture.h"
 #include "tests/support/copyworld.h"
 
+#include <cstring>
+
+#include <sys/mount.h>
+
 using namespace copyworld;
 
 Q_DECLARE_METATYPE(ClashChoice)
@@ -220,11 +224,18 @@ private Q_SLOTS:
         QTest::newRow("image folder a link into the diskette") << "link";
         QTest::newRow("drive A: mapped onto the image folder") << "mapped";
         QTest::newRow("video folder a link to the diskette") << "video link";
+        QTest::newRow("image folder shows a diskette folder, after the mount table") << "table";
+        QTest::newRow("image folder a bind mount of a diskette folder") << "bind";
     }
     void destinationOnDiskette()
     {
         QFETCH(QString, how);
         World w;
+        QByteArray bound;  // a bind mount made for the row, undone at the end
+        const auto unbind = qScopeGuard([&] {
+            if (!bound.isEmpty())
+                ::umount2(bound.constData(), MNT_DETACH);
+        });
         QDir(w.a()).mkpath("DCIM");
         if (how.startsWith("A:")) {
             w.m1.imageFolder = how;
@@ -234,6 +245,14 @@ private Q_SLOTS:
         } else if (how == "video link") {
             QFile::link(w.a(), w.drives.root('C') + "/Into");
             w.m1.videoFolder = "C:\\Into\\";
+        } else if (how == "table") {
+            const QByteArray table = bindMountTable(w.a() + "/DCIM", w.pics());
+            w.fs.setMountTable([table] { return table; });
+        } else if (how == "bind") {
+            if (::mount(QFile::encodeName(w.a() + "/DCIM").constData(), QFile::encodeName(w.pics()).constData(),
+                        nullptr, MS_BIND, nullptr) != 0)
+                QSKIP(qPrintable("a bind mount cannot be made here: " + QString::fromLocal8Bit(std::strerror(errno))));
+            bound = QFile::encodeName(w.pics());
         } else {
             w.fs.drives().setDrive('A', w.pics());
         }

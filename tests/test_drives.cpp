@@ -124,6 +124,47 @@ private Q_SLOTS:
         QCOMPARE(parsed.first().point + " " + parsed.first().type, "/media/ann/TAB\tAND\\SLASH vfat");
     }
 
+    // Where a folder lies in its file system, from the mount table: a
+    // folder of the card bound elsewhere still lies on the card.
+    void placesInFileSystems_data()
+    {
+        QTest::addColumn<QString>("table");  // "device root point" per mount, ';' between, in the order mounted
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<bool>("within");
+        const QString disks = "8:1 / /;8:17 / /media/ann/CARD;";
+        QTest::newRow("a folder of the card bound onto a home folder")
+            << disks + "8:17 /SUB /home/ann/Pictures" << "/home/ann/Pictures/2024" << "/media/ann/CARD" << true;
+        QTest::newRow("the card's root bound elsewhere")
+            << disks + "8:17 / /mnt/alias" << "/media/ann/CARD/Pics" << "/mnt/alias" << true;
+        QTest::newRow("bound from beside the card's folder used as A:")
+            << disks + "8:17 /SUB /home/ann/Pictures" << "/home/ann/Pictures" << "/media/ann/CARD/DCIM" << false;
+        QTest::newRow("a name that only begins like the folder")
+            << disks + "8:17 /DCIM2 /home/ann/Pictures" << "/home/ann/Pictures" << "/media/ann/CARD/DCIM" << false;
+        QTest::newRow("another file system")
+            << disks + "8:1 /srv/SUB /home/ann/Pictures" << "/home/ann/Pictures" << "/media/ann/CARD" << false;
+        QTest::newRow("a later mount over the bound folder")
+            << disks + "8:17 /SUB /home/ann/Pictures;8:1 /srv /home/ann/Pictures" << "/home/ann/Pictures"
+            << "/media/ann/CARD" << false;
+    }
+    void placesInFileSystems()
+    {
+        QFETCH(QString, table);
+        QByteArray text;
+        int id = 20;
+        for (const QString &mount : table.split(';')) {
+            const QStringList f = mount.split(' ');
+            text += QString("%1 1 %2 %3 %4 rw - vfat /dev/x rw\n").arg(id++).arg(f[0], f[1], f[2]).toUtf8();
+        }
+        const QList<pf::Mount> mounts = pf::parseMountInfo(text);
+        QFETCH(QString, folder);
+        QFETCH(QString, card);
+        const std::optional<pf::FileSystemPlace> inner = pf::placeInFileSystem(mounts, folder);
+        const std::optional<pf::FileSystemPlace> outer = pf::placeInFileSystem(mounts, card);
+        QVERIFY2(inner && outer, "every path lies below the mount of /");
+        QTEST(pf::placeWithin(*inner, *outer), "within");
+    }
+
     // A card put in while the program runs is found by the next probe (of
     // Check Disk, Preview Disk and Copy Disk) and when the folder picker's
     // drive is chosen; taken out, drive A: is the default again.

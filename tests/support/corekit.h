@@ -116,6 +116,10 @@ private:
     std::thread m_thread;
 };
 
+// A mount table as the system writes it where `shown`, a folder, is bound
+// onto `point` (a bind mount), both on the file system that holds `shown`.
+QByteArray bindMountTable(const QString &shown, const QString &point);
+
 // Runs a test object without windows: settings in a temporary place.
 int runCoreTests(QObject *test, int argc, char **argv);
 
