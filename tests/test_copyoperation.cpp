@@ -171,6 +171,12 @@ private Q_SLOTS:
             << "folder" << true << "A folder (or something else that is not a file) is already named P2.JPG (error 58)";
         QTest::newRow("a pipe swapped in while the clash is asked")
             << "pipe" << true << "on the diskette, is not a regular file (error 75)";
+        QTest::newRow("a link to a picture elsewhere swapped in during a copy")
+            << "link elsewhere" << true << "on the diskette, is not a regular file (error 75)";
+        QTest::newRow("a link to /etc/passwd swapped in during a copy")
+            << "link passwd" << true << "on the diskette, is not a regular file (error 75)";
+        QTest::newRow("a link swapped in under the name in small letters")
+            << "link small" << true << "on the diskette, is not a regular file (error 75)";
     }
     void failures()
     {
@@ -185,10 +191,17 @@ private Q_SLOTS:
                 return pf::Status(pf::sourceError(EACCES, src));
             return fault == "full" ? fail(ENOSPC, dst) : pf::Status();
         };
+        const QString elsewhere = w.drives.root('C') + "/ELSEWHERE.JPG";
+        writeFile(elsewhere, "elsewhere");
         w.fs.duringCopy = [&](const QString &src) {
             QFile f(w.onDisk("P2.JPG"));
             if (fault == "grows" && src.endsWith("P2.JPG") && f.open(QIODevice::Append))
                 f.write("more");
+            if (fault.startsWith("link") && src.endsWith("P1.JPG")) {
+                QFile::remove(w.onDisk("P2.JPG"));
+                QFile::link(fault == "link passwd" ? "/etc/passwd" : elsewhere,
+                            w.onDisk(fault == "link small" ? "p2.jpg" : "P2.JPG"));
+            }
         };
         if (fault == "folder")
             QDir(w.pics()).mkdir("P2.JPG");
@@ -207,11 +220,14 @@ private Q_SLOTS:
         QCOMPARE(guard.letGo(), false);
         QFETCH(QString, said);
         QCOMPARE(w.script.asked.filter("failed"), QStringList{"failed P2.JPG: " + said});
+        if (fault.startsWith("link"))
+            QCOMPARE(entries(w.pics()).contains("P2.JPG"), false);  // the link's target copied as a picture
         QCOMPARE(out.end, CopyOutcome::End::Failed);
         QCOMPARE(out.notCopied, QStringList{"P2.JPG"});
         QCOMPARE(out.stopped, !goOn);
         QCOMPARE(listing(w.pics()).filter("=P"), QStringList({"P1.JPG=P1.JPG", "P3.JPG=P3.JPG"}).mid(0, goOn ? 2 : 1));
-        QCOMPARE(entries(w.a()), (QStringList{"P1.JPG", "P2.JPG", "P3.JPG"}));
+        QCOMPARE(entries(w.a()), (QStringList{"P1.JPG", fault == "link small" ? "P3.JPG" : "P2.JPG",
+                                              fault == "link small" ? "p2.jpg" : "P3.JPG"}));
     }
 
     // A destination on the diskette, or inside it through a link or the
