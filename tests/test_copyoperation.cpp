@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 
 using namespace copyworld;
@@ -309,6 +310,25 @@ private Q_SLOTS:
         QCOMPARE(rawEntries(w.a()), QList<QByteArray>{});  // erased only after its copy was read back equal
     }
 
+
+    // A picture whose name differs from one in the image folder only in a
+    // byte that is not UTF-8 has a name of its own: no clash, both kept.
+    void namesDifferingInOneByte()
+    {
+        World w;
+        writeFile(w.onDisk("made.jpg"), "diskette");
+        writeFile(w.pic("made.jpg"), "other");
+        QCOMPARE(::rename(QFile::encodeName(w.onDisk("made.jpg")), "" + QFile::encodeName(w.a()) + "/F\xe9te.jpg"), 0);
+        QCOMPARE(::rename(QFile::encodeName(w.pic("made.jpg")), "" + QFile::encodeName(w.pics()) + "/F\xe8te.jpg"), 0);
+        w.script.clashes = {ClashChoice::Replace};
+        QCOMPARE(w.copy(true).end, CopyOutcome::End::Erased);
+        QCOMPARE(w.script.asked, QStringList{"erase?"});
+        QCOMPARE(rawEntries(w.pics()), (QList<QByteArray>{"F\xe8te.jpg", "F\xe9te.jpg"}));
+        QFile other;
+        const int fd = ::open(QFile::encodeName(w.pics()) + "/F\xe8te.jpg", O_RDONLY | O_CLOEXEC);
+        QVERIFY2(fd >= 0 && other.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle), "the other picture is gone");
+        QCOMPARE(other.readAll(), "other");
+    }
 };
 
 PIXFERRY_CORE_TEST_MAIN(TestCopyOperation)

@@ -3,6 +3,7 @@
 // left and nothing is replaced unasked); results read without being ok.
 
 #include "platform/files.h"
+#include "platform/hostnames.h"
 #include "platform/lists.h"
 #include "platform/noreplace.h"
 #include "tests/support/testkit.h"
@@ -75,6 +76,28 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, pattern);
         QTEST(pf::matchesPattern(name, pattern), "matches");
+    }
+
+    // Names are told apart by their bytes, letter case aside: two names that
+    // differ in a byte that is not UTF-8 are two names.
+    void namesByTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("one");
+        QTest::addColumn<QByteArray>("other");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("two bytes not UTF-8") << QByteArray("F\xe9te.jpg") << QByteArray("F\xe8te.jpg") << false;
+        QTest::newRow("a byte not UTF-8, letters in another case")
+            << QByteArray("F\xe9te.jpg") << QByteArray("f\xe9TE.JPG") << true;
+        QTest::newRow("a letter beyond ASCII after a byte not UTF-8")
+            << QByteArray("\xe9\xc3\x89.jpg") << QByteArray("\xe9\xc3\xa9.JPG") << true;
+        QTest::newRow("a letter beyond the first plane")
+            << QByteArray("\xf0\x90\x90\x80.jpg") << QByteArray("\xf0\x90\x90\xa8.jpg") << true;
+    }
+    void namesByTheirBytes()
+    {
+        QFETCH(QByteArray, one);
+        QFETCH(QByteArray, other);
+        QTEST(pf::foldedName(pf::fromHostName(one)) == pf::foldedName(pf::fromHostName(other)), "same");
     }
 
     void singleNames_data()
