@@ -109,7 +109,7 @@ Status DriveMap::ready(QChar letter) const
     const QString shown = QString(letter.toLower()) + QStringLiteral(":\\");
     if (root.isEmpty())
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not mapped").arg(letter.toUpper()), shown);
-    DIR *d = ::opendir(toHostName(root).constData());
+    DIR *d = root.contains(QChar(0)) ? nullptr : ::opendir(toHostName(root).constData());
     if (!d)
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not ready").arg(letter.toUpper()), shown);
     ::closedir(d);
@@ -221,6 +221,11 @@ Result<QString> DriveMap::toHost(const QString &programPath) const
 {
     const ProgramPath pp = split(programPath, currentDrive());
     QString host = hostRoot(pp.drive);
+    // The system takes a path up to its first NUL: a folder named with one
+    // would be the folder before it. No name can hold one.
+    if (pp.rest.contains(QChar(0)) || host.contains(QChar(0)))
+        return makeError(ErrPathNotFound, QStringLiteral("The path holds a NUL character, which no name can hold"),
+                         programPath);
     if (!host.isEmpty() && !pp.rest.isEmpty()) {
         // A path that exists as written needs no more: its drive is there.
         const QString direct = host + (host.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + pp.rest;

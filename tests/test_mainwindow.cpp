@@ -60,6 +60,9 @@ private Q_SLOTS:
                                               << "0 0 0 C:\\Nope\\ C:\\Nope\\" << QStringList{image, video};
         QTest::newRow("a drive not ready") << QStringList{"False", "True", "E:\\"} << "0 0 0 E:\\ E:\\"
                                            << QStringList{image};
+        const QString withNul = QString("C:\\Pics") + QChar(0) + "x";  // a NUL would cut it to C:\Pics
+        QTest::newRow("a folder holding a NUL") << QStringList{"False", "True", withNul}
+                                                << "0 0 0 " + withNul + ' ' + withNul + '\\' << QStringList{image};
     }
     void loading()
     {

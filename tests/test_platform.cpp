@@ -161,6 +161,12 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(c + "/New").isDir());
         QCOMPARE(fs.makeFolder("c:\\x\\y").error().number, int(pf::ErrPathNotFound));
 
+        // A NUL would end the path early, at the folder before it.
+        QCOMPARE(fs.hostPath(QString("C:\\Pics") + QChar(0) + "x").error().number, int(pf::ErrPathNotFound));
+        pf::DriveMap nulRoot = d.map();
+        nulRoot.setDrive('N', c + QChar(0) + "x");
+        QCOMPARE(nulRoot.ready('N').error().number, int(pf::ErrDeviceUnavailable));
+
         // An unmapped letter is "device unavailable".
         QCOMPARE(fs.hostPath("q:\\x").error().number, int(pf::ErrDeviceUnavailable));
     }
