@@ -115,6 +115,7 @@ private:
     // The box that says the settings were not stored, where and why.
     void reportNotSaved(const pf::PlatformError &error);
     bool m_loading = false;        // Form_Load at work: it stores again what it read
+    QString m_unreadable;          // why the last probe found drive A: there but unreadable
 
     void buildCopyTab(QWidget *page);
     void buildOptionsTab(QWidget *page);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,8 +111,21 @@ Status DriveMap::ready(QChar letter) const
     if (root.isEmpty())
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not mapped").arg(letter.toUpper()), shown);
     DIR *d = root.contains(QChar(0)) ? nullptr : ::opendir(toHostName(root).constData());
-    if (!d)
+    if (!d) {
+        // A folder that is there but cannot be listed holds a medium that
+        // cannot be read: said as such, not as a missing one.
+        const int err = errno;
+        struct stat st;
+        if (!root.contains(QChar(0)) && err != ENOENT && err != ENOTDIR && err != ENOMEDIUM
+            && ::stat(toHostName(root).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            QString why = QString::fromLocal8Bit(std::strerror(err));
+            if (!why.isEmpty())
+                why[0] = why.at(0).toLower();
+            return makeError(ErrPathFileAccess, QStringLiteral("The disk in drive %1: cannot be read: %2").arg(letter.toUpper(), why),
+                             shown);
+        }
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not ready").arg(letter.toUpper()), shown);
+    }
     ::closedir(d);
     return {};
 }

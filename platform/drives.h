@@ -58,7 +58,8 @@ public:
     // climbs above the drive's root.
     static ProgramPath split(const QString &programPath, QChar currentDrive = QLatin1Char('C'));
 
-    // The drive is mapped and its folder can be listed; else error 68.
+    // The drive is mapped and its folder can be listed; else error 68, or 75
+    // (the disk cannot be read) for a folder that is there but cannot be listed.
     Status ready(QChar letter) const;
 
     // Host path for a program path. Each existing folder or file along the

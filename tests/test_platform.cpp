@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -166,6 +167,18 @@ private Q_SLOTS:
         pf::DriveMap nulRoot = d.map();
         nulRoot.setDrive('N', c + QChar(0) + "x");
         QCOMPARE(nulRoot.ready('N').error().number, int(pf::ErrDeviceUnavailable));
+
+        // A drive folder that is there but cannot be listed: the disk cannot be read.
+        QDir(d.root('U')).mkpath(".");
+        QCOMPARE(::chmod(QFile::encodeName(d.root('U') + "/..").constData(), 0711), 0);
+        QCOMPARE(::chmod(QFile::encodeName(d.root('U')).constData(), 0), 0);
+        {
+            const Unprivileged user;
+            QVERIFY2(user.ok(), "cannot act as an unprivileged user");
+            const pf::Status unreadable = d.map().ready('U');
+            QCOMPARE(unreadable.error().reason, "The disk in drive U: cannot be read: permission denied");
+        }
+        ::chmod(QFile::encodeName(d.root('U')).constData(), 0700);
 
         // An unmapped letter is "device unavailable".
         QCOMPARE(fs.hostPath("q:\\x").error().number, int(pf::ErrDeviceUnavailable));

@@ -191,6 +191,20 @@ void PipeGuard::done()
         m_thread.join();
 }
 
+Unprivileged::Unprivileged()
+{
+    if (::geteuid() != 0)
+        return;
+    m_switched = ::seteuid(65534) == 0;  // "nobody"
+    m_ok = m_switched;
+}
+
+Unprivileged::~Unprivileged()
+{
+    if (m_switched && ::seteuid(0) != 0)
+        qFatal("cannot act as root again");
+}
+
 QByteArray bindMountTable(const QString &shown, const QString &point)
 {
     struct stat st;
