@@ -66,6 +66,9 @@ private Q_SLOTS:
         QTest::newRow("skipped, existing identical") << "skip same" << "P.JPG" << false << kDone;
         QTest::newRow("skipped, existing differs")
             << "skip other" << "P.JPG" << true << keptBox("P.JPG (skipped, differs from the existing image)");
+        QTest::newRow("skipped, existing is a hard link to it")
+            << "skip link" << "P.JPG" << true
+            << keptBox("P.JPG (skipped, the existing image is this very file, not a copy)");
         QTest::newRow("skipped, existing is a named pipe")
             << "skip pipe" << "P.JPG" << true << keptBox("P.JPG (skipped, differs from the existing image)");
         QTest::newRow("copy changed after it was made")
@@ -116,6 +119,8 @@ private Q_SLOTS:
             w.script.clashes = {ClashChoice::Replace};
         } else if (outcome == "skip pipe") {
             makeFifo(w.pic(kJulyName));
+        } else if (outcome == "skip link") {
+            QCOMPARE(::link(QFile::encodeName(w.onDisk(file)).constData(), QFile::encodeName(w.pic(kJulyName)).constData()), 0);
         } else if (outcome.startsWith("skip")) {
             writeFile(w.pic(kJulyName), outcome == "skip same" ? file.toUtf8() : "old");
         }

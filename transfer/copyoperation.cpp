@@ -227,8 +227,9 @@ void CopyOperation::eraseDiskette()
             safe.insert(check.source.mid(folder.size()), check.sourceId);
     for (qsizetype i = copies.size(); i < checks.size(); ++i) {
         const QString name = checks.at(i).source.mid(folder.size());
+        const Counterpart &c = counterparts.at(i - copies.size());
         if (!safe.contains(name))
-            why.insert(name, counterparts.at(i - copies.size()).ifDifferent);
+            why.insert(name, checks.at(i).itself ? c.ifItself : c.ifDifferent);
     }
 
     m_watcher.erasingFiles();
