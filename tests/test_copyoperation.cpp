@@ -5,6 +5,7 @@
 #include "platform/hostnames.h"
 #include "platform/picture.h"
 #include "tests/support/copyworld.h"
+#include "transfer/copyreport.h"
 
 #include <cstring>
 
@@ -97,7 +98,8 @@ private Q_SLOTS:
     }
 
     // A file that appears under the final name between the test and the
-    // landing of the copy is kept: the copy takes the next free name.
+    // landing of the copy is kept: the copy takes the next free name, and
+    // the closing box names it.
     void nameTakenMeanwhile()
     {
         World w;
@@ -108,9 +110,13 @@ private Q_SLOTS:
             return pf::Status();
         };
         w.script.eraseDiskette = false;
-        w.copy(false);
+        const CopyOutcome out = w.copy(false);
         QCOMPARE(listing(w.pics()), (QStringList{kJulyName + "=old", "a" + kJulyName + "=PIC.JPG"}));
         QCOMPARE(listing(w.clips()), (QStringList{"1439CLIP.MPG=CLIP.MPG", "CLIP.MPG=old"}));
+        // No to the erase shows no box, unless there is such a copy to name.
+        QCOMPARE(reportOf(out).boxText,
+                 "These copies have another name than planned, because another program made a file of that name "
+                 "while they were copied:\rC:\\Pics\\a" + kJulyName + " (from PIC.JPG)\rC:\\Clips\\1439CLIP.MPG (from CLIP.MPG)");
     }
 
     // Missing destination folders: made on request, image folder first;

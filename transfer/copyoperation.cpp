@@ -120,6 +120,8 @@ void CopyOperation::copyImage(const QString &name)
             m_job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, m_keepNames, m_clock), 0, true);
         if (!r)
             return failed(name, m_m1.imageFolder, r.error());
+        if (*r != stored)
+            m_out.nameTaken.append({name, m_m1.imageFolder + *r});
         ++m_out.copied;
         return;
     }
@@ -183,6 +185,8 @@ void CopyOperation::copyClip(const QString &name)
         m_job.copyToFreeName(m_lists.folder + name, m_m1.videoFolder, clipNames(name, m_clock), first, first == 0);
     if (!r)
         return failed(name, m_m1.videoFolder, r.error());
+    if (first == 0 && *r != name)
+        m_out.nameTaken.append({name, m_m1.videoFolder + *r});
     ++(first == 0 ? m_out.copied : m_out.renamed);
 }
 

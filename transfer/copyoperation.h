@@ -68,6 +68,13 @@ struct DisketteLists {
     QStringList indexFiles;  // *.411, hidden and system ones too
 };
 
+// A copy that has another name than meant: another program made a file of
+// that name while it was copied, and the copy took the next free one.
+struct NameTakenMeanwhile {
+    QString name;  // on the diskette
+    QString copy;  // program path of the copy
+};
+
 struct CopyOutcome {
     enum class End {
         FolderRefused,   // a destination folder was declined, refused or not made: nothing copied
@@ -82,6 +89,7 @@ struct CopyOutcome {
     QStringList notCopied;            // names of files that failed to copy
     qsizetype notFiles = 0;           // entries named like pictures or clips that are no files
     int copied = 0, replaced = 0, renamed = 0, skipped = 0;
+    QList<NameTakenMeanwhile> nameTaken;  // copies that took another name than meant
     QList<CopyCheck> mismatches;      // copies that do not hold their source's bytes
     EraseOutcome erased;              // after Yes: what could not be deleted, what stayed
 };
