@@ -50,7 +50,7 @@ QString driveReport(const DriveFinder &drives, const QString &settingsFile)
     QString text = QStringLiteral("\nDrives now:\n");
     const QList<DriveFinder::Decision> all = drives.decideAll();
     for (const DriveFinder::Decision &d : all)
-        text += QStringLiteral("  %1:  %2  (%3)\n").arg(d.letter, d.folder, DriveFinder::describe(d.origin, d.letter));
+        text += QStringLiteral("  %1:  %2  (%3)\n").arg(d.letter, d.folder, DriveFinder::describe(d));
     if (all.isEmpty())
         text += QStringLiteral("  none\n");
     QStringList roots = drives.mediaRoots();
@@ -60,7 +60,9 @@ QString driveReport(const DriveFinder &drives, const QString &settingsFile)
                 "\nEach letter points to the first of:\n"
                 "  1. the variable PIXFERRY_DRIVE_<LETTER>;\n"
                 "  2. the [Drives] section of %1 (A=/path);\n"
-                "  3. for A:, the medium mounted most recently in %2;\n"
+                "  3. for A:, a medium mounted in %2:\n"
+                "     one that cameras and diskettes use (a removable device, a FAT file system)\n"
+                "     before any other; of those alike, the one mounted most recently;\n"
                 "  4. A: /media/floppy, C: /.\n"
                 "Drive A: is looked for again at every Check Disk, Preview Disk and Copy Disk.\n")
                 .arg(settingsFile, where);

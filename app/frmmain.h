@@ -122,6 +122,7 @@ private:
     // What Text1(index) shows: the stored folder, or the default one.
     QString folderBoxText(int index) const;
     settings::DefaultFolders m_defaults;  // decided once, at start-up
+    QString m_unreadable;          // why the last probe found drive A: there but unreadable
 
     void buildCopyTab(QWidget *page);
     void buildOptionsTab(QWidget *page);

@@ -8,12 +8,14 @@
 namespace {
 const QString kNoFloppy = QStringLiteral("No Floppy");
 const QString kNoImages = QStringLiteral("No Images");
+const QString kUnreadable = QStringLiteral("Unreadable");
 }  // namespace
 
-// "No Floppy" when drive A: cannot be selected, "No Images" when its root
-// holds neither a picture nor a movie clip, else the empty text (also after
-// any other failure). The drive is looked at on a worker: a diskette drive
-// may take seconds to answer, and the window paints meanwhile.
+// "No Floppy" when drive A: cannot be selected, "Unreadable" when its folder
+// is there but cannot be listed (the reason in m_unreadable), "No Images"
+// when its root holds neither a picture nor a movie clip, else the empty
+// text (also after any other failure). The drive is looked at on a worker:
+// a diskette drive may take seconds to answer, and the window paints meanwhile.
 QString frmMain::chkDrive()
 {
     return pf::aside([this] { return probeDrive(); });
@@ -23,8 +25,12 @@ QString frmMain::probeDrive()
 {
     QString result;
     if (pf::Status s = Drive1.setDrive(QStringLiteral("a:")); !s) {
-        if (s.error().number == pf::ErrDeviceUnavailable)
+        if (s.error().number == pf::ErrDeviceUnavailable) {
             result = kNoFloppy;
+        } else {
+            m_unreadable = s.error().reason;
+            result = kUnreadable;
+        }
         return result;
     }
     bool found = true;
@@ -53,6 +59,10 @@ bool frmMain::openDiskette()
                     QStringLiteral("The inserted disk does not contain any image files or video clips.  "
                                    "Please insert a disk with images or video clips."),
                     pf::MbOkCancel, QStringLiteral("No Images!"));
+            else if (probe == kUnreadable)
+                answer = m_svc.prompt->messageBox(
+                    m_unreadable + QStringLiteral(".\r\rPlease insert a disk with images or video clips."),
+                    pf::MbOkCancel, QStringLiteral("Disk Not Readable"));
             else
                 answer = m_svc.prompt->messageBox(QStringLiteral("Please insert a disk with images or video clips."),
                                                   pf::MbOkCancel, QStringLiteral("No Disk!"));
@@ -61,11 +71,19 @@ bool frmMain::openDiskette()
             probe = chkDrive();
         }
         Dir1.setPath(Drive1.drive());
-        if (refreshFileLists())
+        const pf::Status listed = refreshFileLists();
+        if (listed)
             return true;
-        // The drive failed after the probe said usable (diskette taken out,
-        // or selectable but not listable): ask as for a missing diskette.
+        // The drive failed after the probe said usable: ask as for a missing
+        // diskette when it went (taken out), else say it cannot be read.
         probe = kNoFloppy;
+        if (listed.error().number != pf::ErrDeviceUnavailable && listed.error().number != pf::ErrPathNotFound) {
+            QString why = listed.error().reason;
+            if (!why.isEmpty())
+                why[0] = why.at(0).toLower();
+            m_unreadable = QStringLiteral("The disk in drive A: cannot be read: ") + why;
+            probe = kUnreadable;
+        }
     }
 }
 

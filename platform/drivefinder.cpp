@@ -9,6 +9,7 @@
 #include <memory>
 
 #include <pwd.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace pf {
@@ -16,30 +17,6 @@ namespace pf {
 namespace {
 
 const QString kDrivesSection = QStringLiteral("Drives");
-
-// A mountinfo field with its octal escapes ("\040" for a blank) undone; its
-// bytes that are not UTF-8 kept, so that the folder is found under them.
-QString unescaped(const QByteArray &field)
-{
-    QByteArray out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const char c = field.at(i);
-        if (c == '\\' && i + 3 < field.size()) {
-            const QByteArray digits = field.mid(i + 1, 3);
-            bool ok = true;
-            for (char d : digits)
-                ok = ok && d >= '0' && d <= '7';
-            if (ok) {
-                out += char(digits.toInt(nullptr, 8));
-                i += 3;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return fromHostName(out);
-}
 
 // A mount point that lies directly below a root (one name deeper).
 bool directlyBelow(const QString &point, const QString &root)
@@ -61,28 +38,6 @@ QString variableFor(QChar letter) { return QStringLiteral("PIXFERRY_DRIVE_") + l
 
 }  // namespace
 
-QList<Mount> parseMountInfo(const QByteArray &mountinfo)
-{
-    // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw"
-    // Fields: id, parent, device, root, mount point, options, optional
-    // fields up to "-", then the type and the source.
-    QList<Mount> mounts;
-    const QList<QByteArray> lines = mountinfo.split('\n');
-    for (const QByteArray &line : lines) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 7)
-            continue;
-        const qsizetype dash = fields.indexOf(QByteArray("-"), 6);
-        if (dash < 0 || dash + 1 >= fields.size())
-            continue;
-        const QString point = unescaped(fields.at(4));
-        if (!point.startsWith(QLatin1Char('/')))
-            continue;
-        mounts.append({point, unescaped(fields.at(dash + 1))});
-    }
-    return mounts;
-}
-
 QStringList mediaRootsFor(const QString &user)
 {
     QStringList roots;
@@ -92,9 +47,34 @@ QStringList mediaRootsFor(const QString &user)
     return roots;
 }
 
-QString newestMedium(const QList<Mount> &mounts, const QStringList &roots)
+namespace {
+
+// File systems of the FAT family, which cameras and diskettes write.
+bool fatType(const QString &type)
 {
-    QString newest;
+    static const QStringList fat{QStringLiteral("vfat"), QStringLiteral("msdos"), QStringLiteral("exfat"),
+                                 QStringLiteral("fat"), QStringLiteral("umsdos")};
+    return fat.contains(type);
+}
+
+QString traits(bool removable, bool fat)
+{
+    if (removable && fat)
+        return QStringLiteral("a removable device with a FAT file system");
+    return removable ? QStringLiteral("a removable device") : QStringLiteral("a FAT file system");
+}
+
+}  // namespace
+
+MediumChoice chooseMedium(const QList<Mount> &mounts, const QStringList &roots,
+                          const std::function<bool(const Mount &)> &removable)
+{
+    struct Candidate {
+        QString point;
+        bool removable = false, fat = false;
+        int score() const { return int(removable) + int(fat); }
+    };
+    QList<Candidate> media;  // in the order mounted
     for (const Mount &m : mounts) {
         if (m.type == QLatin1String("autofs"))
             continue;
@@ -103,12 +83,39 @@ QString newestMedium(const QList<Mount> &mounts, const QStringList &roots)
             continue;
         for (const QString &root : roots) {
             if (directlyBelow(point, QDir::cleanPath(root))) {
-                newest = point;  // a later line is a later mount
+                // Mounted again: where it is now in the order counts.
+                media.removeIf([&](const Candidate &c) { return c.point == point; });
+                media.append({point, removable && removable(m), fatType(m.type)});
                 break;
             }
         }
     }
-    return newest;
+    if (media.isEmpty())
+        return {};
+    // The best kind wins; among those alike, the later mount.
+    qsizetype best = media.size() - 1;
+    for (qsizetype i = media.size() - 2; i >= 0; --i)
+        if (media.at(i).score() > media.at(best).score())
+            best = i;
+    const Candidate &chosen = media.at(best);
+    if (best == media.size() - 1)
+        return {chosen.point, QStringLiteral("the medium mounted most recently")};
+    return {chosen.point, QStringLiteral("%1, taken before %2, mounted later")
+                              .arg(traits(chosen.removable, chosen.fat), media.constLast().point)};
+}
+
+bool removableDevice(const Mount &mount)
+{
+    if (mount.device == 0)
+        return false;
+    const QString device = QStringLiteral("/sys/dev/block/%1:%2").arg(::major(mount.device)).arg(::minor(mount.device));
+    // A partition has no mark of its own: its disk, one folder up, has it.
+    for (const QString &folder : {device, device + QStringLiteral("/..")}) {
+        QFile f(folder + QStringLiteral("/removable"));
+        if (f.open(QIODevice::ReadOnly))
+            return f.read(1) == "1";
+    }
+    return false;
 }
 
 DriveSources DriveSources::ofThisProcess(const SettingsIo &settings)
@@ -125,11 +132,9 @@ DriveSources DriveSources::ofThisProcess(const SettingsIo &settings)
         }
     }
     s.settings = settings;
-    s.mountTable = [] {
-        QFile f(QStringLiteral("/proc/self/mountinfo"));
-        // A table that cannot be read holds no medium: A: then falls back.
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
+    // A table that cannot be read holds no medium: A: then falls back.
+    s.mountTable = readMountTable;
+    s.removable = removableDevice;
     s.mediaRoots = mediaRootsFor(loginName());
     return s;
 }
@@ -152,21 +157,22 @@ QString DriveFinder::configured(QChar letter) const
 DriveFinder::Decision DriveFinder::decide(QChar letter) const
 {
     letter = letter.toUpper();
-    Decision d{letter, {}, Origin::None};
+    Decision d{letter, {}, Origin::None, {}};
     // An empty variable counts as none; the letter may be written small.
     for (const QString &name : {variableFor(letter), variableFor(letter.toLower())})
         if (const QString v = m_src.env.value(name); !v.isEmpty())
-            return {letter, v, Origin::Variable};
+            return {letter, v, Origin::Variable, {}};
     if (const QString v = configured(letter); !v.isEmpty())
-        return {letter, v, Origin::Settings};
+        return {letter, v, Origin::Settings, {}};
     if (letter == QLatin1Char('A') && m_src.mountTable) {
-        if (const QString v = newestMedium(parseMountInfo(m_src.mountTable()), m_src.mediaRoots); !v.isEmpty())
-            return {letter, v, Origin::Medium};
+        const MediumChoice medium = chooseMedium(parseMountInfo(m_src.mountTable()), m_src.mediaRoots, m_src.removable);
+        if (!medium.point.isEmpty())
+            return {letter, medium.point, Origin::Medium, medium.why};
     }
     if (letter == QLatin1Char('A'))
-        return {letter, QStringLiteral("/media/floppy"), Origin::Default};
+        return {letter, QStringLiteral("/media/floppy"), Origin::Default, {}};
     if (letter == QLatin1Char('C'))
-        return {letter, QStringLiteral("/"), Origin::Default};
+        return {letter, QStringLiteral("/"), Origin::Default, {}};
     return d;
 }
 
@@ -193,15 +199,15 @@ DriveMap DriveFinder::map(const QString &workingFolder) const
     return map;
 }
 
-QString DriveFinder::describe(Origin origin, QChar letter)
+QString DriveFinder::describe(const Decision &d)
 {
-    switch (origin) {
+    switch (d.origin) {
     case Origin::Variable:
-        return QStringLiteral("from %1").arg(variableFor(letter.toUpper()));
+        return QStringLiteral("from %1").arg(variableFor(d.letter.toUpper()));
     case Origin::Settings:
         return QStringLiteral("from the settings file, section [Drives]");
     case Origin::Medium:
-        return QStringLiteral("the medium mounted most recently");
+        return d.why;
     case Origin::Default:
         return QStringLiteral("the default");
     case Origin::None:

@@ -9,6 +9,7 @@
 //   4. the defaults A: -> /media/floppy and C: -> /; other letters: none.
 
 #include "platform/drives.h"
+#include "platform/mounttable.h"
 #include "platform/settingsio.h"
 
 #include <QByteArray>
@@ -21,27 +22,27 @@
 
 namespace pf {
 
-// One line of the system's mount table: where a file system is mounted and
-// its type.
-struct Mount {
-    QString point;
-    QString type;
-};
-
-// The mount points of a /proc/self/mountinfo text, in its order (a mount
-// made later comes later). Malformed lines are passed over.
-QList<Mount> parseMountInfo(const QByteArray &mountinfo);
-
 // The folders under which the desktop mounts removable media for this user,
 // the most specific first: /run/media/<user>, /media/<user>, /media.
 QStringList mediaRootsFor(const QString &user);
 
-// The medium mounted most recently directly below one of the roots, or empty
-// when none is. The mount table has no mount times: the order of its lines
-// is the order of the mounts, so the last qualifying line wins. A root
-// itself (/media/<user> below /media) is no medium, and neither is an
-// automount placeholder.
-QString newestMedium(const QList<Mount> &mounts, const QStringList &roots);
+// The medium drive A: is, among those mounted directly below one of the
+// roots (a root itself, /media/<user> below /media, is no medium, and
+// neither is an automount placeholder): the media that cameras and
+// diskettes use come first, a removable device and a FAT file system each
+// counting; of media alike, the one mounted most recently. The mount table
+// has no mount times: the order of its lines is the order of the mounts.
+// `removable` tells whether a mount's device is removable (none: no device is).
+struct MediumChoice {
+    QString point;  // empty when there is no medium
+    QString why;    // "the medium mounted most recently", or why another was passed over
+};
+MediumChoice chooseMedium(const QList<Mount> &mounts, const QStringList &roots,
+                          const std::function<bool(const Mount &)> &removable);
+
+// Whether the block device of a mount is removable, as the system says
+// (/sys/dev/block/<major>:<minor>/removable, or its disk's for a partition).
+bool removableDevice(const Mount &mount);
 
 // What the letters are decided from. Every source is handed in, so that
 // tests can give their own environment, settings file and mount table.
@@ -49,6 +50,7 @@ struct DriveSources {
     QProcessEnvironment env;
     SettingsIo settings;
     std::function<QByteArray()> mountTable;  // the text of /proc/self/mountinfo
+    std::function<bool(const Mount &)> removable;  // whether a mount's device is removable
     QStringList mediaRoots;
 
     // This process's environment, settings file, mount table and user.
@@ -62,6 +64,7 @@ public:
         QChar letter;
         QString folder;  // empty when the letter is not mapped
         Origin origin = Origin::None;
+        QString why;  // for a medium: why this one
     };
 
     explicit DriveFinder(DriveSources sources);
@@ -78,8 +81,9 @@ public:
 
     const QStringList &mediaRoots() const { return m_src.mediaRoots; }
 
-    // "the medium mounted most recently" and so on, for the help text.
-    static QString describe(Origin origin, QChar letter);
+    // "from PIXFERRY_DRIVE_A", "the medium mounted most recently" and so on,
+    // for the help text.
+    static QString describe(const Decision &decision);
 
 private:
     QString configured(QChar letter) const;  // from the "Drives" section

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,9 +110,22 @@ Status DriveMap::ready(QChar letter) const
     const QString shown = QString(letter.toLower()) + QStringLiteral(":\\");
     if (root.isEmpty())
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not mapped").arg(letter.toUpper()), shown);
-    DIR *d = ::opendir(toHostName(root).constData());
-    if (!d)
+    DIR *d = root.contains(QChar(0)) ? nullptr : ::opendir(toHostName(root).constData());
+    if (!d) {
+        // A folder that is there but cannot be listed holds a medium that
+        // cannot be read: said as such, not as a missing one.
+        const int err = errno;
+        struct stat st;
+        if (!root.contains(QChar(0)) && err != ENOENT && err != ENOTDIR && err != ENOMEDIUM
+            && ::stat(toHostName(root).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            QString why = QString::fromLocal8Bit(std::strerror(err));
+            if (!why.isEmpty())
+                why[0] = why.at(0).toLower();
+            return makeError(ErrPathFileAccess, QStringLiteral("The disk in drive %1: cannot be read: %2").arg(letter.toUpper(), why),
+                             shown);
+        }
         return makeError(ErrDeviceUnavailable, QStringLiteral("Device unavailable: drive %1 is not ready").arg(letter.toUpper()), shown);
+    }
     ::closedir(d);
     return {};
 }
@@ -233,6 +247,11 @@ Result<QString> DriveMap::toHost(const QString &programPath) const
 {
     const ProgramPath pp = split(programPath, currentDrive());
     QString host = hostRoot(pp.drive);
+    // The system takes a path up to its first NUL: a folder named with one
+    // would be the folder before it. No name can hold one.
+    if (pp.rest.contains(QChar(0)) || host.contains(QChar(0)))
+        return makeError(ErrPathNotFound, QStringLiteral("The path holds a NUL character, which no name can hold"),
+                         programPath);
     if (!host.isEmpty() && !pp.rest.isEmpty()) {
         // A path that exists as written needs no more: its drive is there.
         const QString direct = host + (host.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + pp.rest;

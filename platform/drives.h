@@ -59,12 +59,14 @@ public:
     // climbs above the drive's root.
     static ProgramPath split(const QString &programPath, QChar currentDrive = QLatin1Char('C'));
 
-    // The drive is mapped and its folder can be listed; else error 68.
+    // The drive is mapped and its folder can be listed; else error 68, or 75
+    // (the disk cannot be read) for a folder that is there but cannot be listed.
     Status ready(QChar letter) const;
 
     // Host path for a program path. Each existing folder or file along the
     // way is found without regard to letter case; the parts that do not
-    // exist yet are kept as written. Fails with 68 when the drive is not ready.
+    // exist yet are kept as written. Fails with 68 when the drive is not ready,
+    // and with 76 for a path holding a NUL (which would end it early).
     Result<QString> toHost(const QString &programPath) const;
 
     // Back from a host path below a drive's root to "X:\folder\name";

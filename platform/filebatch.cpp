@@ -123,8 +123,10 @@ Result<Fd> FileSystem::openForReading(const QString &path, Place &place, struct 
     if (Status s = locate(path, place, false, false); !s)
         return s.error();
     // Never waiting on a pipe or a device: opened without blocking, and kept
-    // only when it is a regular file.
-    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+    // only when it is a regular file. Never through a link either: one
+    // swapped in since the listing would read a file from anywhere (its
+    // opening fails with ELOOP, reported as for any entry that is no file).
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     Fd fd(::openat(place.dirFd, place.encoded.constData(), flags));
     if (!fd.ok() && errno == ENOENT && !place.owned()) {
         const QString found = m_drives.entryIn(place.hostFolder, place.name, DriveMap::stamp(place.dirFd));
@@ -137,7 +139,7 @@ Result<Fd> FileSystem::openForReading(const QString &path, Place &place, struct 
         }
     }
     if (!fd.ok())
-        return sourceError(errno, path);
+        return sourceError(errno == ELOOP ? EINVAL : errno, path);
     if (::fstat(fd.get(), &st) != 0)
         return sourceError(errno, path);
     if (!S_ISREG(st.st_mode))

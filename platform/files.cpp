@@ -6,6 +6,7 @@
 
 #include "platform/fatattributes.h"
 #include "platform/filetime.h"
+#include "platform/mounttable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,11 +29,18 @@ void splitFolder(const QString &path, QString &folder, QString &name)
     name = path.mid(cut);
 }
 
-FileId idOf(const struct stat &st)
+// A host path with every link resolved; empty when it does not lead anywhere.
+QByteArray resolved(const QByteArray &path)
 {
-    return FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    char *r = ::realpath(path.constData(), nullptr);
+    if (!r)
+        return {};
+    QByteArray out(r);
+    ::free(r);
+    return out;
 }
+
+const QString kChanged = QStringLiteral("It changed after its copy was checked");
 
 PlatformError listError(int err, const QString &folder)
 {
@@ -41,7 +49,14 @@ PlatformError listError(int err, const QString &folder)
 
 }  // namespace
 
-FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)) {}
+FileId fileIdOf(const struct stat &st)
+{
+    return FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                  qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
+FileSystem::FileSystem(DriveMap drives) : m_drives(std::move(drives)), m_mountTable(readMountTable) {}
 
 FileSystem::~FileSystem() = default;
 
@@ -180,11 +195,16 @@ Status FileSystem::deleteFile(const QString &path, const FileId *expected)
         return errorFromErrno(errno, path);
     if (S_ISDIR(st.st_mode))
         return makeError(ErrPathFileAccess, QStringLiteral("Is a folder"), path);
-    if (expected && !(*expected == idOf(st)))
-        return makeError(ErrPathFileAccess, QStringLiteral("It changed after its copy was checked"), path);
+    if (expected && !(*expected == fileIdOf(st)))
+        return makeError(ErrPathFileAccess, kChanged, path);
     if (::unlink(enc(*host).constData()) != 0)
         return errorFromErrno(errno, path);
     return {};
+}
+
+bool FileSystem::changedSinceChecked(const PlatformError &error)
+{
+    return error.number == ErrPathFileAccess && error.reason == kChanged;
 }
 
 Result<bool> FileSystem::liesWithin(const QString &folder, const QString &container) const
@@ -202,25 +222,34 @@ Result<bool> FileSystem::liesWithin(const QString &folder, const QString &contai
     // above it that does) up to the file system's root, after links.
     QString at = QDir::cleanPath(*inner);
     QByteArray real;
-    for (;;) {
-        if (char *r = ::realpath(enc(at).constData(), nullptr)) {
-            real = r;
-            ::free(r);
-            break;
-        }
+    while ((real = resolved(enc(at))).isEmpty()) {
         if (at == QLatin1String("/") || at.isEmpty())
             return false;
         at = QFileInfo(at).path();
     }
-    for (;;) {
+    struct stat nearest;
+    if (::stat(real.constData(), &nearest) != 0)
+        return false;
+    for (QByteArray up = real;;) {
         struct stat st;
-        if (::stat(real.constData(), &st) == 0 && st.st_dev == root.st_dev && st.st_ino == root.st_ino)
+        if (::stat(up.constData(), &st) == 0 && st.st_dev == root.st_dev && st.st_ino == root.st_ino)
             return true;
-        if (real == "/" || real.isEmpty())
-            return false;
-        const qsizetype slash = real.lastIndexOf('/');
-        real = slash > 0 ? real.left(slash) : QByteArray("/");
+        if (up == "/" || up.isEmpty())
+            break;
+        const qsizetype slash = up.lastIndexOf('/');
+        up = slash > 0 ? up.left(slash) : QByteArray("/");
     }
+    // Not below it by path; but on the same file system, another mount may
+    // show one of its folders (a folder of the diskette bound onto the image
+    // folder). Then the mount table tells which folder of that file system
+    // each path shows.
+    if (nearest.st_dev != root.st_dev || !m_mountTable)
+        return false;
+    const QByteArray outerReal = resolved(enc(*outer));
+    const QList<Mount> mounts = parseMountInfo(m_mountTable());
+    const std::optional<FileSystemPlace> folderPlace = placeInFileSystem(mounts, fromHostName(real));
+    const std::optional<FileSystemPlace> containerPlace = placeInFileSystem(mounts, fromHostName(outerReal));
+    return folderPlace && containerPlace && !outerReal.isEmpty() && placeWithin(*folderPlace, *containerPlace);
 }
 
 Status FileSystem::setAttributesNormal(const QString &path)

@@ -34,13 +34,16 @@ struct FileFailure {
 };
 
 // Which file a path led to when it was looked at, and as it was then: a file
-// checked once is deleted only while it is still that file.
+// checked once is deleted only while it is still that file. Its change time
+// is part of it: a file rewritten in place with its size and modification
+// time put back still has a later change time, which nobody can set.
 struct FileId {
     quint64 dev = 0, ino = 0;
-    qint64 size = -1, mtimeNs = 0;
+    qint64 size = -1, mtimeNs = 0, ctimeNs = 0;
     bool operator==(const FileId &) const = default;
     bool sameFile(const FileId &o) const { return dev == o.dev && ino == o.ino; }
 };
+FileId fileIdOf(const struct stat &st);
 
 class FileSystem {
 public:
@@ -128,14 +131,20 @@ public:
     virtual Result<QList<FileFailure>> deleteFiles(const QString &pattern);
 
     // Deletes one file (not a folder; a link is removed itself, never followed).
-    // With `expected`, only while the path still leads to that file, unchanged.
+    // With `expected`, only while the path still leads to that file, unchanged;
+    // otherwise it fails with an error that `changedSinceChecked` knows.
     virtual Status deleteFile(const QString &path, const FileId *expected);
+    static bool changedSinceChecked(const PlatformError &error);
     Status deleteFile(const QString &path) { return deleteFile(path, nullptr); }
 
     // Whether `folder`, or the folder it would be once created, lies inside
-    // `container` or is it, after links (the same device and inode along the
-    // way). Fails when `container` cannot be looked at.
+    // `container` or is it: after links (the same device and inode along the
+    // way), and also where another mount shows a folder of the container's
+    // file system (a bind mount): then by the place both have in that file
+    // system, after the mount table. Fails when `container` cannot be looked at.
     Result<bool> liesWithin(const QString &folder, const QString &container) const;
+    // Where the mount table is read from (the system's own unless set).
+    void setMountTable(std::function<QByteArray()> read) { m_mountTable = std::move(read); }
 
     // Clears read-only, and the FAT hidden, system and archive marks where
     // the file system has them.
@@ -177,6 +186,7 @@ private:
 
     std::unique_ptr<BatchState> m_batch;
     int m_batchDepth = 0;
+    std::function<QByteArray()> m_mountTable;
     host::UnnamedLinker m_linker;  // what this service learnt of naming unnamed files
 };
 

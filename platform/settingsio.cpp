@@ -36,6 +36,22 @@ PlatformError notRegular(const QString &file, mode_t mode)
     return makeError(ErrPathFileAccess, QStringLiteral("It is not a regular file but %1.").arg(kindOf(mode)), file);
 }
 
+// The program's settings take a few hundred bytes. A file much larger is not
+// its own, or was filled by something else: it is neither read (the reader
+// holds all of it, several times over, and takes seconds) nor written over.
+constexpr qint64 kLargestFile = 4 << 20;
+
+bool tooLarge(const struct stat &st) { return S_ISREG(st.st_mode) && st.st_size > kLargestFile; }
+
+PlatformError tooLargeError(const QString &file, qint64 size)
+{
+    return makeError(ErrPathFileAccess,
+                     QStringLiteral("It is too large for a settings file of this program (%1 MB, at most %2 MB), and "
+                                    "is left as it is.")
+                         .arg(QString::number(double(size) / (1 << 20), 'f', 1), QString::number(kLargestFile >> 20)),
+                     file);
+}
+
 // "Permission denied" as the end of a sentence: "permission denied."
 QString lowered(const PlatformError &e)
 {
@@ -59,17 +75,24 @@ PlatformError failed(int err, const QString &file, const QString &lead)
 struct PathState {
     int err = 0;
     mode_t mode = 0;
+    qint64 size = 0;
+    bool large = false;  // a regular file too large to be the settings
     bool missing() const { return err == ENOENT || err == ENOTDIR; }
+    // Something there that is not read: not a regular file, or too large.
+    bool unusable() const { return !missing() && (err != 0 || !S_ISREG(mode) || large); }
 };
 
 PathState stateOf(const QString &file)
 {
     PathState s;
     struct stat st;
-    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0) {
         s.err = errno;
-    else
+    } else {
         s.mode = st.st_mode;
+        s.size = st.st_size;
+        s.large = tooLarge(st);
+    }
     return s;
 }
 
@@ -138,6 +161,8 @@ Status SettingsIo::check() const
         return failed(s.err, m_file, QStringLiteral("It cannot be read"));
     if (!S_ISREG(s.mode))
         return notRegular(m_file, s.mode);
+    if (s.large)
+        return tooLargeError(m_file, s.size);
     // Opened without waiting, and its type taken again from the descriptor:
     // it may have been swapped since.
     const int fd = ::open(QFile::encodeName(m_file).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -150,15 +175,16 @@ Status SettingsIo::check() const
         return failed(statErr, m_file, QStringLiteral("It cannot be read"));
     if (!S_ISREG(st.st_mode))
         return notRegular(m_file, st.st_mode);
+    if (tooLarge(st))
+        return tooLargeError(m_file, st.st_size);
     return {};
 }
 
 QString SettingsIo::read(const QString &section, const QString &key, const QString &def) const
 {
     // Anything but a regular file would be opened and waited on (a named
-    // pipe for ever): the defaults instead.
-    const PathState s = stateOf(m_file);
-    if (!s.missing() && (s.err != 0 || !S_ISREG(s.mode)))
+    // pipe for ever), one too large read whole: the defaults instead.
+    if (stateOf(m_file).unusable())
         return def;
     QSettings store(m_file, QSettings::IniFormat);
     return textOf(store.value(section + QLatin1Char('/') + key, def));
@@ -169,6 +195,8 @@ Status SettingsIo::write(const QString &section, const QList<std::pair<QString, 
     const PathState s = stateOf(m_file);
     if (!s.missing() && s.err == 0 && !S_ISREG(s.mode))
         return notRegular(m_file, s.mode);
+    if (s.large)
+        return tooLargeError(m_file, s.size);
 
     // The first object reads the file; the status of the second is then
     // this write's alone (not a flaw of the file as it was read).
@@ -199,9 +227,8 @@ Status SettingsIo::write(const QString &section, const QList<std::pair<QString, 
 
 QList<std::pair<QString, QString>> SettingsIo::readSection(const QString &section) const
 {
-    // As read(): nothing but a regular file is opened.
-    const PathState s = stateOf(m_file);
-    if (!s.missing() && (s.err != 0 || !S_ISREG(s.mode)))
+    // As read(): nothing but a regular file of a settings file's size is opened.
+    if (stateOf(m_file).unusable())
         return {};
     QSettings store(m_file, QSettings::IniFormat);
     store.beginGroup(section);

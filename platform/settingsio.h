@@ -35,8 +35,9 @@ public:
     // Whether the settings file can be read. A path that is not a regular
     // file (a named pipe, a folder, a device) fails, and is never opened as
     // the settings file: reads give the defaults, writes fail. So does a file
-    // that cannot be opened. No file at all is no failure: nothing is stored
-    // yet.
+    // that cannot be opened, and one of more than a few megabytes (never
+    // read, never written over). No file at all is no failure: nothing is
+    // stored yet.
     Status check() const;
 
     // The settings file.

@@ -49,6 +49,34 @@ QStringView endingOnly(const QString &pattern)
     return tail.isNull() ? QStringView(u"") : tail;
 }
 
+// The folding of a name beyond ASCII. A byte of the name that is not UTF-8
+// stands as a surrogate of its own (hostnames.h), which Qt's folding would
+// make U+FFFD, one character for every such byte: it is kept as it is, so
+// that names differing in such a byte stay two names.
+QString foldedBeyondAscii(const QString &name)
+{
+    QString out;
+    out.reserve(name.size());
+    qsizetype run = 0;  // start of the text not yet folded
+    const qsizetype n = name.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(name.at(i + 1).unicode())) {
+            ++i;  // a character beyond the first plane: folded with its run
+            continue;
+        }
+        if (!QChar::isSurrogate(c))
+            continue;
+        out += QStringView(name).mid(run, i - run).toString().toCaseFolded();
+        out += QChar(c);
+        run = i + 1;
+    }
+    if (run == 0)
+        return name.toCaseFolded();
+    out += QStringView(name).mid(run).toString().toCaseFolded();
+    return out;
+}
+
 }  // namespace
 
 QString foldedName(const QString &name)
@@ -58,7 +86,7 @@ QString foldedName(const QString &name)
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
     for (qsizetype i = 0; i < name.size(); ++i) {
         if (in[i] >= 128)
-            return name.toCaseFolded();
+            return foldedBeyondAscii(name);
         o[i] = asciiFolded(in[i]);
     }
     return out;

@@ -5,6 +5,12 @@
 #include "platform/hostnames.h"
 #include "platform/picture.h"
 #include "tests/support/copyworld.h"
+#include "transfer/copyreport.h"
+
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/mount.h>
 
 using namespace copyworld;
 
@@ -92,7 +98,8 @@ private Q_SLOTS:
     }
 
     // A file that appears under the final name between the test and the
-    // landing of the copy is kept: the copy takes the next free name.
+    // landing of the copy is kept: the copy takes the next free name, and
+    // the closing box names it.
     void nameTakenMeanwhile()
     {
         World w;
@@ -103,9 +110,13 @@ private Q_SLOTS:
             return pf::Status();
         };
         w.script.eraseDiskette = false;
-        w.copy(false);
+        const CopyOutcome out = w.copy(false);
         QCOMPARE(listing(w.pics()), (QStringList{kJulyName + "=old", "a" + kJulyName + "=PIC.JPG"}));
         QCOMPARE(listing(w.clips()), (QStringList{"1439CLIP.MPG=CLIP.MPG", "CLIP.MPG=old"}));
+        // No to the erase shows no box, unless there is such a copy to name.
+        QCOMPARE(reportOf(out).boxText,
+                 "These copies have another name than planned, because another program made a file of that name "
+                 "while they were copied:\rC:\\Pics\\a" + kJulyName + " (from PIC.JPG)\rC:\\Clips\\1439CLIP.MPG (from CLIP.MPG)");
     }
 
     // Missing destination folders: made on request, image folder first;
@@ -167,6 +178,12 @@ private Q_SLOTS:
             << "folder" << true << "A folder (or something else that is not a file) is already named P2.JPG (error 58)";
         QTest::newRow("a pipe swapped in while the clash is asked")
             << "pipe" << true << "on the diskette, is not a regular file (error 75)";
+        QTest::newRow("a link to a picture elsewhere swapped in during a copy")
+            << "link elsewhere" << true << "on the diskette, is not a regular file (error 75)";
+        QTest::newRow("a link to /etc/passwd swapped in during a copy")
+            << "link passwd" << true << "on the diskette, is not a regular file (error 75)";
+        QTest::newRow("a link swapped in under the name in small letters")
+            << "link small" << true << "on the diskette, is not a regular file (error 75)";
     }
     void failures()
     {
@@ -181,10 +198,17 @@ private Q_SLOTS:
                 return pf::Status(pf::sourceError(EACCES, src));
             return fault == "full" ? fail(ENOSPC, dst) : pf::Status();
         };
+        const QString elsewhere = w.drives.root('C') + "/ELSEWHERE.JPG";
+        writeFile(elsewhere, "elsewhere");
         w.fs.duringCopy = [&](const QString &src) {
             QFile f(w.onDisk("P2.JPG"));
             if (fault == "grows" && src.endsWith("P2.JPG") && f.open(QIODevice::Append))
                 f.write("more");
+            if (fault.startsWith("link") && src.endsWith("P1.JPG")) {
+                QFile::remove(w.onDisk("P2.JPG"));
+                QFile::link(fault == "link passwd" ? "/etc/passwd" : elsewhere,
+                            w.onDisk(fault == "link small" ? "p2.jpg" : "P2.JPG"));
+            }
         };
         if (fault == "folder")
             QDir(w.pics()).mkdir("P2.JPG");
@@ -203,11 +227,14 @@ private Q_SLOTS:
         QCOMPARE(guard.letGo(), false);
         QFETCH(QString, said);
         QCOMPARE(w.script.asked.filter("failed"), QStringList{"failed P2.JPG: " + said});
+        if (fault.startsWith("link"))
+            QCOMPARE(entries(w.pics()).contains("P2.JPG"), false);  // the link's target copied as a picture
         QCOMPARE(out.end, CopyOutcome::End::Failed);
         QCOMPARE(out.notCopied, QStringList{"P2.JPG"});
         QCOMPARE(out.stopped, !goOn);
         QCOMPARE(listing(w.pics()).filter("=P"), QStringList({"P1.JPG=P1.JPG", "P3.JPG=P3.JPG"}).mid(0, goOn ? 2 : 1));
-        QCOMPARE(entries(w.a()), (QStringList{"P1.JPG", "P2.JPG", "P3.JPG"}));
+        QCOMPARE(entries(w.a()), (QStringList{"P1.JPG", fault == "link small" ? "P3.JPG" : "P2.JPG",
+                                              fault == "link small" ? "p2.jpg" : "P3.JPG"}));
     }
 
     // A destination on the diskette, or inside it through a link or the
@@ -220,11 +247,18 @@ private Q_SLOTS:
         QTest::newRow("image folder a link into the diskette") << "link";
         QTest::newRow("drive A: mapped onto the image folder") << "mapped";
         QTest::newRow("video folder a link to the diskette") << "video link";
+        QTest::newRow("image folder shows a diskette folder, after the mount table") << "table";
+        QTest::newRow("image folder a bind mount of a diskette folder") << "bind";
     }
     void destinationOnDiskette()
     {
         QFETCH(QString, how);
         World w;
+        QByteArray bound;  // a bind mount made for the row, undone at the end
+        const auto unbind = qScopeGuard([&] {
+            if (!bound.isEmpty())
+                ::umount2(bound.constData(), MNT_DETACH);
+        });
         QDir(w.a()).mkpath("DCIM");
         if (how.startsWith("A:")) {
             w.m1.imageFolder = how;
@@ -234,6 +268,14 @@ private Q_SLOTS:
         } else if (how == "video link") {
             QFile::link(w.a(), w.drives.root('C') + "/Into");
             w.m1.videoFolder = "C:\\Into\\";
+        } else if (how == "table") {
+            const QByteArray table = bindMountTable(w.a() + "/DCIM", w.pics());
+            w.fs.setMountTable([table] { return table; });
+        } else if (how == "bind") {
+            if (::mount(QFile::encodeName(w.a() + "/DCIM").constData(), QFile::encodeName(w.pics()).constData(),
+                        nullptr, MS_BIND, nullptr) != 0)
+                QSKIP(qPrintable("a bind mount cannot be made here: " + QString::fromLocal8Bit(std::strerror(errno))));
+            bound = QFile::encodeName(w.pics());
         } else {
             w.fs.drives().setDrive('A', w.pics());
         }
@@ -274,6 +316,25 @@ private Q_SLOTS:
         QCOMPARE(rawEntries(w.a()), QList<QByteArray>{});  // erased only after its copy was read back equal
     }
 
+
+    // A picture whose name differs from one in the image folder only in a
+    // byte that is not UTF-8 has a name of its own: no clash, both kept.
+    void namesDifferingInOneByte()
+    {
+        World w;
+        writeFile(w.onDisk("made.jpg"), "diskette");
+        writeFile(w.pic("made.jpg"), "other");
+        QCOMPARE(::rename(QFile::encodeName(w.onDisk("made.jpg")), "" + QFile::encodeName(w.a()) + "/F\xe9te.jpg"), 0);
+        QCOMPARE(::rename(QFile::encodeName(w.pic("made.jpg")), "" + QFile::encodeName(w.pics()) + "/F\xe8te.jpg"), 0);
+        w.script.clashes = {ClashChoice::Replace};
+        QCOMPARE(w.copy(true).end, CopyOutcome::End::Erased);
+        QCOMPARE(w.script.asked, QStringList{"erase?"});
+        QCOMPARE(rawEntries(w.pics()), (QList<QByteArray>{"F\xe8te.jpg", "F\xe9te.jpg"}));
+        QFile other;
+        const int fd = ::open(QFile::encodeName(w.pics()) + "/F\xe8te.jpg", O_RDONLY | O_CLOEXEC);
+        QVERIFY2(fd >= 0 && other.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle), "the other picture is gone");
+        QCOMPARE(other.readAll(), "other");
+    }
 };
 
 PIXFERRY_CORE_TEST_MAIN(TestCopyOperation)

@@ -241,6 +241,7 @@ private Q_SLOTS:
         QTest::newRow("a named pipe in its place") << "a named pipe";
         QTest::newRow("its folder a file: nothing read, start-up's own write unsaid") << "folder a file";
         QTest::newRow("its folder read-only, the program another user") << "read-only";
+        QTest::newRow("a file of 5 MB, a million junk keys scaled down") << "too large";
     }
     void settingsUnwritable()
     {
@@ -249,6 +250,16 @@ private Q_SLOTS:
         QFile::remove(file);
         if (kind == "a named pipe")
             makeFifo(file);
+        QByteArray large;
+        if (kind == "too large") {
+            large = "[Settings]\nSplash Screen=False\n[Junk]\n";
+            for (int i = 0; large.size() < 5 << 20; ++i)
+                large += "key" + QByteArray::number(i) + "=junk\n";
+            large.truncate(5 << 20);
+            QDir().mkpath(settingsFolder());
+            writeFile(file, large);
+            why = "It is too large for a settings file of this program (5.0 MB, at most 4 MB), and is left as it is.";
+        }
         QStringList out;
         QTemporaryDir config;
         if (kind == "read-only") {
@@ -264,7 +275,7 @@ private Q_SLOTS:
                 writeFile(settingsFolder(), "a file, not a folder");
                 why = settingsFolder() + " is not a folder.";
             }
-            PipeGuard guard(file);  // a pipe opened to be read would wait
+            PipeGuard guard(file, kind == "too large" ? 600000 : 1000);  // a pipe opened to be read would wait
             out = saveWithStoreUnwritable();
             guard.done();
             QCOMPARE(guard.letGo(), false);
@@ -273,12 +284,15 @@ private Q_SLOTS:
         QStringList expected{QString("splash shown: %1").arg(kind != "read-only"), "typed: C:\\New\\",
                              "used: C:\\", "save, undo enabled: 1, 1", "tab after leaving: 1", "after undo: C:\\",
                              "tick as clicked: 1"};
-        if (kind == "a named pipe")
+        if (kind == "a named pipe" || kind == "too large")
             expected << "Settings Not Read [OK]: The settings could not be read from\r" + file + '\r' + why
                             + "  The defaults are used.";
         expected << notSaved << "Corvanta [Yes No Cancel]: Save Changes?" << notSaved << notSaved;
         QCOMPARE(out, expected);
-        QCOMPARE(QFileInfo(file).isFile(), kind == "read-only");  // nothing took the place of what was there
+        // Nothing took the place of what was there.
+        QCOMPARE(QFileInfo(file).isFile(), kind == "read-only" || kind == "too large");
+        if (kind == "too large")
+            QVERIFY2(readFile(file) == large, "the large settings file was written over");
     }
 };
 

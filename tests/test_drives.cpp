@@ -2,12 +2,14 @@
 // medium the desktop mounted, the defaults; a card put in while the program
 // runs; the program's current folder and the folder picker opening there.
 
+#include "app/commandline.h"
 #include "platform/drivefinder.h"
 #include "platform/hostnames.h"
 #include "settings/frmfolderselect.h"
 #include "tests/support/testkit.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace testkit;
@@ -122,6 +124,96 @@ private Q_SLOTS:
             "41 28 8:17 / /media/ann/NODASH rw shared:1 vfat /dev/x rw\n" + mountLine("/media/ann/TAB\tAND\\SLASH"));
         QCOMPARE(parsed.size(), 1);
         QCOMPARE(parsed.first().point + " " + parsed.first().type, "/media/ann/TAB\tAND\\SLASH vfat");
+    }
+
+    // Among several media, drive A: is one that cameras and diskettes use (a
+    // removable device, a FAT file system) before a later one that is
+    // neither; --help says why.
+    void mediumChoice_data()
+    {
+        QTest::addColumn<QStringList>("media");      // "point type device", in the order mounted
+        QTest::addColumn<QStringList>("removable");  // devices that are removable
+        QTest::addColumn<QString>("decided");
+        const QString card = "/run/media/ann/CARD", backup = "/media/ann/BACKUP";
+        QTest::newRow("a card, then a backup disk")
+            << QStringList{card + " vfat 8:17", backup + " ext4 8:33"} << QStringList{"8:17"}
+            << card + " (a removable device with a FAT file system, taken before " + backup + ", mounted later)";
+        QTest::newRow("a card in a reader, then a backup disk in exFAT")
+            << QStringList{card + " vfat 8:17", backup + " exfat 8:33"} << QStringList{"8:17"}
+            << card + " (a removable device with a FAT file system, taken before " + backup + ", mounted later)";
+        QTest::newRow("a FAT disk, then an ext4 one, neither removable")
+            << QStringList{card + " vfat 179:1", backup + " ext4 8:33"} << QStringList()
+            << card + " (a FAT file system, taken before " + backup + ", mounted later)";
+        QTest::newRow("a removable ext4 stick, then a fixed NTFS disk")
+            << QStringList{card + " ext4 8:17", backup + " ntfs3 8:33"} << QStringList{"8:17"}
+            << card + " (a removable device, taken before " + backup + ", mounted later)";
+        QTest::newRow("alike: the later")
+            << QStringList{card + " vfat 179:1", backup + " ext4 8:33"} << QStringList{"8:33"}
+            << backup + " (the medium mounted most recently)";
+        QTest::newRow("the card mounted again after the disk")
+            << QStringList{card + " vfat 8:17", backup + " ext4 8:33", card + " vfat 8:17"} << QStringList()
+            << card + " (the medium mounted most recently)";
+    }
+    void mediumChoice()
+    {
+        QFETCH(QStringList, media);
+        QFETCH(QStringList, removable);
+        QByteArray table = mounts();
+        for (const QString &m : media) {
+            const QStringList f = m.split(' ');
+            table += "40 28 " + f[2].toUtf8() + " / " + f[0].toUtf8() + " rw - " + f[1].toUtf8() + " /dev/x rw\n";
+        }
+        pf::DriveSources src = sources(QProcessEnvironment(), std::make_shared<QByteArray>(table));
+        src.removable = [removable](const pf::Mount &m) {
+            return removable.contains(QString("%1:%2").arg(major(m.device)).arg(minor(m.device)));
+        };
+        const pf::DriveFinder finder(src);
+        const pf::DriveFinder::Decision d = finder.decide('A');
+        QTEST(d.folder + " (" + pf::DriveFinder::describe(d) + ")", "decided");
+        QFETCH(QString, decided);
+        const QString help = pf::readCommandLine({"pixferry", "--help"}, finder, "Pixferry.conf").out;
+        QVERIFY2(help.split('\n').contains("  A:  " + decided.replace(" (", "  (")), qPrintable(help));
+    }
+
+    // Where a folder lies in its file system, from the mount table: a
+    // folder of the card bound elsewhere still lies on the card.
+    void placesInFileSystems_data()
+    {
+        QTest::addColumn<QString>("table");  // "device root point" per mount, ';' between, in the order mounted
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<bool>("within");
+        const QString disks = "8:1 / /;8:17 / /media/ann/CARD;";
+        QTest::newRow("a folder of the card bound onto a home folder")
+            << disks + "8:17 /SUB /home/ann/Pictures" << "/home/ann/Pictures/2024" << "/media/ann/CARD" << true;
+        QTest::newRow("the card's root bound elsewhere")
+            << disks + "8:17 / /mnt/alias" << "/media/ann/CARD/Pics" << "/mnt/alias" << true;
+        QTest::newRow("bound from beside the card's folder used as A:")
+            << disks + "8:17 /SUB /home/ann/Pictures" << "/home/ann/Pictures" << "/media/ann/CARD/DCIM" << false;
+        QTest::newRow("a name that only begins like the folder")
+            << disks + "8:17 /DCIM2 /home/ann/Pictures" << "/home/ann/Pictures" << "/media/ann/CARD/DCIM" << false;
+        QTest::newRow("another file system")
+            << disks + "8:1 /srv/SUB /home/ann/Pictures" << "/home/ann/Pictures" << "/media/ann/CARD" << false;
+        QTest::newRow("a later mount over the bound folder")
+            << disks + "8:17 /SUB /home/ann/Pictures;8:1 /srv /home/ann/Pictures" << "/home/ann/Pictures"
+            << "/media/ann/CARD" << false;
+    }
+    void placesInFileSystems()
+    {
+        QFETCH(QString, table);
+        QByteArray text;
+        int id = 20;
+        for (const QString &mount : table.split(';')) {
+            const QStringList f = mount.split(' ');
+            text += QString("%1 1 %2 %3 %4 rw - vfat /dev/x rw\n").arg(id++).arg(f[0], f[1], f[2]).toUtf8();
+        }
+        const QList<pf::Mount> mounts = pf::parseMountInfo(text);
+        QFETCH(QString, folder);
+        QFETCH(QString, card);
+        const std::optional<pf::FileSystemPlace> inner = pf::placeInFileSystem(mounts, folder);
+        const std::optional<pf::FileSystemPlace> outer = pf::placeInFileSystem(mounts, card);
+        QVERIFY2(inner && outer, "every path lies below the mount of /");
+        QTEST(pf::placeWithin(*inner, *outer), "within");
     }
 
     // A card put in while the program runs is found by the next probe (of

@@ -15,6 +15,39 @@
 
 using namespace copyworld;
 
+namespace {
+
+// Rewrites a file in place with other bytes of the same length and puts its
+// modification time back, as `touch -r` does: only its change time tells.
+void rewriteInPlace(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray host = QFile::encodeName(path);
+    struct stat before;
+    if (::stat(host.constData(), &before) != 0)
+        qFatal("cannot look at %s", host.constData());
+    // The change time moves in the system's clock steps (a few ms): a file
+    // beside the drive is touched until a step has passed since the last
+    // change, so that the rewrite cannot fall in the same step.
+    const QByteArray probe = QFile::encodeName(QFileInfo(path).absolutePath() + "/../clock.probe");
+    const auto notLater = [&](const struct stat &now) {
+        return now.st_ctim.tv_sec < before.st_ctim.tv_sec
+            || (now.st_ctim.tv_sec == before.st_ctim.tv_sec && now.st_ctim.tv_nsec <= before.st_ctim.tv_nsec);
+    };
+    for (struct stat now = before; notLater(now);) {
+        QThread::msleep(1);
+        writeFile(QFile::decodeName(probe), "tick");
+        ::stat(probe.constData(), &now);
+    }
+    const int fd = ::open(host.constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) != bytes.size() || ::close(fd) != 0)
+        qFatal("cannot rewrite %s", host.constData());
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    if (::utimensat(AT_FDCWD, host.constData(), times, 0) != 0)
+        qFatal("cannot put the time of %s back", host.constData());
+}
+
+}  // namespace
+
 class TestErase : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -33,6 +66,9 @@ private Q_SLOTS:
         QTest::newRow("skipped, existing identical") << "skip same" << "P.JPG" << false << kDone;
         QTest::newRow("skipped, existing differs")
             << "skip other" << "P.JPG" << true << keptBox("P.JPG (skipped, differs from the existing image)");
+        QTest::newRow("skipped, existing is a hard link to it")
+            << "skip link" << "P.JPG" << true
+            << keptBox("P.JPG (skipped, the existing image is this very file, not a copy)");
         QTest::newRow("skipped, existing is a named pipe")
             << "skip pipe" << "P.JPG" << true << keptBox("P.JPG (skipped, differs from the existing image)");
         QTest::newRow("copy changed after it was made")
@@ -53,6 +89,8 @@ private Q_SLOTS:
         QTest::newRow("camera index file, hidden") << "other" << ".P.411" << false << kDone;
         QTest::newRow("hidden file") << "other" << ".keep" << true << kDone;
         QTest::newRow("sub-folder with a picture") << "folder" << "DCIM" << true << kDone;
+        QTest::newRow("rewritten after its check, its time put back")
+            << "rewritten" << "P.JPG" << true << keptBox("P.JPG (changed after its copy was checked)");
         QTest::newRow("appeared after the listing")
             << "late" << "P.JPG" << true << keptBox("P.JPG (appeared after the diskette was read)");
         QTest::newRow("a link named like a picture")
@@ -81,6 +119,8 @@ private Q_SLOTS:
             w.script.clashes = {ClashChoice::Replace};
         } else if (outcome == "skip pipe") {
             makeFifo(w.pic(kJulyName));
+        } else if (outcome == "skip link") {
+            QCOMPARE(::link(QFile::encodeName(w.onDisk(file)).constData(), QFile::encodeName(w.pic(kJulyName)).constData()), 0);
         } else if (outcome.startsWith("skip")) {
             writeFile(w.pic(kJulyName), outcome == "skip same" ? file.toUtf8() : "old");
         }
@@ -89,6 +129,8 @@ private Q_SLOTS:
                 writeFile(w.fs.hostPath(dst).valueOr(QString()), "P.JPX");  // the same length
         };
         w.fs.beforeDelete = [&](const QString &path) {
+            if (outcome == "rewritten" && path.endsWith("P.JPG"))
+                rewriteInPlace(w.onDisk(file), "EVIL!");
             return outcome.startsWith("undeletable") && path.endsWith("P.JPG") ? fail(EACCES, path) : pf::Status();
         };
         const DisketteLists lists = w.lists();

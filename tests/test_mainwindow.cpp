@@ -6,6 +6,8 @@
 #include "settings/store.h"
 #include "tests/support/testkit.h"
 
+#include <sys/stat.h>
+
 using namespace testkit;
 
 namespace {
@@ -60,6 +62,9 @@ private Q_SLOTS:
                                               << "0 0 0 C:\\Nope\\ C:\\Nope\\" << QStringList{image, video};
         QTest::newRow("a drive not ready") << QStringList{"False", "True", "E:\\"} << "0 0 0 E:\\ E:\\"
                                            << QStringList{image};
+        const QString withNul = QString("C:\\Pics") + QChar(0) + "x";  // a NUL would cut it to C:\Pics
+        QTest::newRow("a folder holding a NUL") << QStringList{"False", "True", withNul}
+                                                << "0 0 0 " + withNul + ' ' + withNul + '\\' << QStringList{image};
     }
     void loading()
     {
@@ -229,6 +234,28 @@ private Q_SLOTS:
         w.Command12_Click();
         QCOMPARE(rig.prompt.titles(), (QStringList{"No Disk!", "No Disk!"}));
         QCOMPARE(summary(w), "1 pictures, 1 clips, preview on, \"Status: Ready to Copy\"");
+    }
+
+    // A drive folder that is there but cannot be listed is said to be
+    // unreadable, not missing; OK probes again.
+    void unreadableDrive()
+    {
+        Rig rig;
+        frmMain &w = rig.openMain();
+        const QByteArray folder = QFile::encodeName(rig.a());
+        QCOMPARE(::chmod(folder + "/..", 0711), 0);
+        QCOMPARE(::chmod(folder.constData(), 0), 0);
+        rig.prompt.answers = {pf::AnsOk, pf::AnsCancel};
+        {
+            const Unprivileged user;
+            QVERIFY2(user.ok(), "cannot act as an unprivileged user");
+            w.Command12_Click();
+        }
+        ::chmod(folder.constData(), 0700);
+        const QString said = "The disk in drive A: cannot be read: permission denied.\r\r"
+                             "Please insert a disk with images or video clips.";
+        QCOMPARE(rig.prompt.texts(), (QStringList{said, said}));
+        QCOMPARE(rig.prompt.titles(), (QStringList{"Disk Not Readable", "Disk Not Readable"}));
     }
 };
 

@@ -116,6 +116,25 @@ private Q_SLOTS:
         QCOMPARE(entries(rig.drives.root('D')), QStringList({"Clips", "New"}).mid(0, typed[1] == "D:\\New" ? 2 : 1));
     }
 
+    // A folder that shows a folder of the diskette through another mount (a
+    // bind mount, as the mount table lists it) is refused like one inside A:.
+    void saveRefusesDisketteMountedElsewhere()
+    {
+        Rig rig;
+        QDir(rig.a()).mkpath("Kept");
+        QDir(rig.c()).mkpath("Bound");
+        frmMain &w = start(rig);
+        const QByteArray table = bindMountTable(rig.a() + "/Kept", rig.c() + "/Bound");
+        rig.services->fs->setMountTable([table] { return table; });
+        w.Text1[0]->setText("C:\\Bound");
+        w.Command10->click();
+        QCOMPARE(said(rig), QStringList{"Folder On Diskette: C:\\Bound\\\r\rThis folder lies on the diskette in drive "
+                                        "A:, and files copied there would be erased with it.  The previous setting "
+                                        "is kept."});
+        QCOMPARE(storedSetting(kImageFolder), "C:\\Pics");
+        QCOMPARE(w.Text1[0]->text(), "C:\\Pics");
+    }
+
     // A folder whose name holds a byte that is not UTF-8 is listed and opened
     // by the picker, and stored so that the next start reads the very same
     // folder (from a copy of the file: the running program keeps the file it wrote).

@@ -3,6 +3,7 @@
 // left and nothing is replaced unasked); results read without being ok.
 
 #include "platform/files.h"
+#include "platform/hostnames.h"
 #include "platform/lists.h"
 #include "platform/noreplace.h"
 #include "tests/support/testkit.h"
@@ -15,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +79,28 @@ private Q_SLOTS:
         QTEST(pf::matchesPattern(name, pattern), "matches");
     }
 
+    // Names are told apart by their bytes, letter case aside: two names that
+    // differ in a byte that is not UTF-8 are two names.
+    void namesByTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("one");
+        QTest::addColumn<QByteArray>("other");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("two bytes not UTF-8") << QByteArray("F\xe9te.jpg") << QByteArray("F\xe8te.jpg") << false;
+        QTest::newRow("a byte not UTF-8, letters in another case")
+            << QByteArray("F\xe9te.jpg") << QByteArray("f\xe9TE.JPG") << true;
+        QTest::newRow("a letter beyond ASCII after a byte not UTF-8")
+            << QByteArray("\xe9\xc3\x89.jpg") << QByteArray("\xe9\xc3\xa9.JPG") << true;
+        QTest::newRow("a letter beyond the first plane")
+            << QByteArray("\xf0\x90\x90\x80.jpg") << QByteArray("\xf0\x90\x90\xa8.jpg") << true;
+    }
+    void namesByTheirBytes()
+    {
+        QFETCH(QByteArray, one);
+        QFETCH(QByteArray, other);
+        QTEST(pf::foldedName(pf::fromHostName(one)) == pf::foldedName(pf::fromHostName(other)), "same");
+    }
+
     void singleNames_data()
     {
         QTest::addColumn<QString>("name");
@@ -137,6 +161,24 @@ private Q_SLOTS:
         QVERIFY(fs.makeFolder("c:\\New").ok());
         QVERIFY(QFileInfo(c + "/New").isDir());
         QCOMPARE(fs.makeFolder("c:\\x\\y").error().number, int(pf::ErrPathNotFound));
+
+        // A NUL would end the path early, at the folder before it.
+        QCOMPARE(fs.hostPath(QString("C:\\Pics") + QChar(0) + "x").error().number, int(pf::ErrPathNotFound));
+        pf::DriveMap nulRoot = d.map();
+        nulRoot.setDrive('N', c + QChar(0) + "x");
+        QCOMPARE(nulRoot.ready('N').error().number, int(pf::ErrDeviceUnavailable));
+
+        // A drive folder that is there but cannot be listed: the disk cannot be read.
+        QDir(d.root('U')).mkpath(".");
+        QCOMPARE(::chmod(QFile::encodeName(d.root('U') + "/..").constData(), 0711), 0);
+        QCOMPARE(::chmod(QFile::encodeName(d.root('U')).constData(), 0), 0);
+        {
+            const Unprivileged user;
+            QVERIFY2(user.ok(), "cannot act as an unprivileged user");
+            const pf::Status unreadable = d.map().ready('U');
+            QCOMPARE(unreadable.error().reason, "The disk in drive U: cannot be read: permission denied");
+        }
+        ::chmod(QFile::encodeName(d.root('U')).constData(), 0700);
 
         // An unmapped letter is "device unavailable".
         QCOMPARE(fs.hostPath("q:\\x").error().number, int(pf::ErrDeviceUnavailable));

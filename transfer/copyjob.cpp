@@ -59,11 +59,7 @@ int openRegular(const QString &host, struct stat &st)
     return fd;
 }
 
-pf::FileId idOf(const struct stat &st)
-{
-    return pf::FileId{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-                      qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
+const QString kItself = QStringLiteral("it is the original itself, not a copy");
 
 // Why the copy does not match its source; empty when it does. `sourceId`:
 // the source as it was read.
@@ -84,9 +80,9 @@ QString compareWithSource(const QString &copyHost, const QString &sourceHost, st
         return errno == EINVAL ? QStringLiteral("its original is not a regular file")
                                : QStringLiteral("its original cannot be read: ") + errnoText(errno);
     ::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    sourceId = idOf(ss);
+    sourceId = pf::fileIdOf(ss);
     if (sc.st_dev == ss.st_dev && sc.st_ino == ss.st_ino)
-        return QStringLiteral("it is the original itself, not a copy");
+        return kItself;
     if (sc.st_size != ss.st_size)
         return QStringLiteral("different length");
     for (;;) {
@@ -181,7 +177,8 @@ pf::Status CopyJob::copyReplacing(const QString &source, const QString &target)
 
 void CopyJob::noteSkipped(const QString &source, const QString &existing)
 {
-    m_counterparts.append(Counterpart{source, existing, QStringLiteral("skipped, differs from the existing image")});
+    m_counterparts.append(Counterpart{source, existing, QStringLiteral("skipped, differs from the existing image"),
+                                      QStringLiteral("skipped, the existing image is this very file, not a copy")});
 }
 
 bool CopyJob::madeHere(const QString &path)
@@ -217,7 +214,8 @@ void CopyJob::record(const QString &source, const QString &copy, bool replacing)
     if (it != m_byCopy.constEnd()) {
         CopiedFile &earlier = m_copies[*it];
         const QString by = source.mid(source.lastIndexOf(QLatin1Char('\\')) + 1);
-        m_counterparts.append(Counterpart{earlier.source, copy, QStringLiteral("its copy was replaced by ") + by});
+        const QString replaced = QStringLiteral("its copy was replaced by ") + by;
+        m_counterparts.append(Counterpart{earlier.source, copy, replaced, replaced});
         earlier = CopiedFile{source, copy};
         return;
     }
@@ -262,6 +260,7 @@ QList<CopyCheck> checkCopies(pf::FileSystem &fs, const QList<CopiedFile> &copies
             check.mismatch = compareWithSource(copyHost.at(i), sourceHost.at(i), a, b,
                                                progress ? std::function<void()>([&] { progress(i); }) : nullptr,
                                                check.sourceId);
+        check.itself = check.mismatch == kItself;
         checks.append(std::move(check));
     }
     return checks;

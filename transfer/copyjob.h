@@ -25,6 +25,7 @@ struct Counterpart {
     QString source;       // program path on the diskette
     QString file;         // program path of the file that may hold the same bytes
     QString ifDifferent;  // why the source is kept when it does not
+    QString ifItself;     // why, when that file is the source itself (a hard link to it)
 };
 
 // One file compared with its source before an erase.
@@ -33,6 +34,7 @@ struct CopyCheck {
     QString copy;      // program path of the file compared with it
     QString mismatch;  // why it does not hold the source's bytes, e.g. "missing"; empty when it does
     pf::FileId sourceId;  // the source as it was read for the comparison
+    bool itself = false;  // the file compared is the source itself (the same path, or a hard link)
 };
 
 class CopyJob {

@@ -131,6 +131,8 @@ void CopyOperation::copyImage(const QString &name)
             m_job.copyToFreeName(source, m_m1.imageFolder, imageNames(stored, m_keepNames, m_clock), 0, true);
         if (!r)
             return failed(name, m_m1.imageFolder, r.error(), imageNames(damagedName(stored), m_keepNames, m_clock));
+        if (*r != stored)
+            m_out.nameTaken.append({name, m_m1.imageFolder + *r});
         ++m_out.copied;
         return;
     }
@@ -194,6 +196,8 @@ void CopyOperation::copyClip(const QString &name)
         m_job.copyToFreeName(m_lists.folder + name, m_m1.videoFolder, clipNames(name, m_clock), first, first == 0);
     if (!r)
         return failed(name, m_m1.videoFolder, r.error(), clipNames(damagedName(name), m_clock));
+    if (first == 0 && *r != name)
+        m_out.nameTaken.append({name, m_m1.videoFolder + *r});
     ++(first == 0 ? m_out.copied : m_out.renamed);
 }
 
@@ -272,8 +276,9 @@ void CopyOperation::eraseDiskette()
             safe.insert(check.source.mid(folder.size()), check.sourceId);
     for (qsizetype i = copies.size(); i < checks.size(); ++i) {
         const QString name = checks.at(i).source.mid(folder.size());
+        const Counterpart &c = counterparts.at(i - copies.size());
         if (!safe.contains(name))
-            why.insert(name, counterparts.at(i - copies.size()).ifDifferent);
+            why.insert(name, checks.at(i).itself ? c.ifItself : c.ifDifferent);
     }
 
     m_watcher.erasingFiles();

@@ -86,6 +86,13 @@ struct RescuedFile {
     qint64 unreadable = 0;   // bytes that could not be read, zeros in the copy
 };
 
+// A copy that has another name than meant: another program made a file of
+// that name while it was copied, and the copy took the next free one.
+struct NameTakenMeanwhile {
+    QString name;  // on the diskette
+    QString copy;  // program path of the copy
+};
+
 struct CopyOutcome {
     enum class End {
         FolderRefused,   // a destination folder was declined, refused or not made: nothing copied
@@ -101,6 +108,7 @@ struct CopyOutcome {
     QList<RescuedFile> rescued;       // of those, the ones whose readable part was kept (never a copy to erase by)
     qsizetype notFiles = 0;           // entries named like pictures or clips that are no files
     int copied = 0, replaced = 0, renamed = 0, skipped = 0;
+    QList<NameTakenMeanwhile> nameTaken;  // copies that took another name than meant
     QList<CopyCheck> mismatches;      // copies that do not hold their source's bytes
     EraseOutcome erased;              // after Yes: what could not be deleted, what stayed
 };

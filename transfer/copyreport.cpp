@@ -206,6 +206,18 @@ CopyReport reportOf(const CopyOutcome &o)
         }
         break;
     }
+    // Copies that took another name than meant are named, whatever the end:
+    // the person would look for them under their own.
+    if (!o.nameTaken.isEmpty()) {
+        const QString taken = QStringLiteral("These copies have another name than planned, because another program made "
+                                             "a file of that name while they were copied:\r")
+            + listed(o.nameTaken, [](const NameTakenMeanwhile &n) {
+                  return pf::shownName(n.copy) + QStringLiteral(" (from ") + pf::shownName(n.name) + QLatin1Char(')');
+              });
+        r.boxText = r.boxText.isEmpty() ? taken : r.boxText + QStringLiteral("\r\r") + taken;
+        if (r.boxTitle.isEmpty())
+            r.boxTitle = pf::appTitle();
+    }
     return r;
 }
 

@@ -27,7 +27,10 @@ EraseOutcome eraseCopied(pf::FileSystem &fs, const QString &folder, const QHash<
     EraseOutcome out;
     auto remove = [&](const QString &name, const pf::FileId *expected) {
         const QString path = folder + name;
-        if (const pf::Status s = fs.deleteFile(path, expected); !s && s.error().number != pf::ErrFileNotFound)
+        const pf::Status s = fs.deleteFile(path, expected);
+        if (!s && pf::FileSystem::changedSinceChecked(s.error()))
+            out.kept.append({name, QStringLiteral("changed after its copy was checked")});
+        else if (!s && s.error().number != pf::ErrFileNotFound)
             out.failures.append({path, s.error()});
         between();
     };

@@ -24,7 +24,7 @@ struct EraseOutcome {
 // Erases the diskette's root `folder` (ending in '\'), deleting only:
 // - the files of `safe` (by name: the file as it was when its copy was found
 //   to hold the same bytes), and only while the name still leads to that
-//   file, unchanged;
+//   file, unchanged (one changed since is kept, and named so);
 // - the camera's index files `indexFiles` (the *.411 entries, hidden and
 //   system ones included), whose marks are cleared first.
 // Every other plain file of the root stays and is listed in `kept`, with its

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -200,6 +201,31 @@ void PipeGuard::done()
     m_done = true;
     if (m_thread.joinable())
         m_thread.join();
+}
+
+Unprivileged::Unprivileged()
+{
+    if (::geteuid() != 0)
+        return;
+    m_switched = ::seteuid(65534) == 0;  // "nobody"
+    m_ok = m_switched;
+}
+
+Unprivileged::~Unprivileged()
+{
+    if (m_switched && ::seteuid(0) != 0)
+        qFatal("cannot act as root again");
+}
+
+QByteArray bindMountTable(const QString &shown, const QString &point)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(shown).constData(), &st) != 0)
+        qFatal("cannot look at %s", qPrintable(shown));
+    const QByteArray dev = QByteArray::number(major(st.st_dev)) + ':' + QByteArray::number(minor(st.st_dev));
+    return "20 1 " + dev + " / / rw - ext4 /dev/x rw\n21 20 " + dev + ' '
+        + QFile::encodeName(QDir(shown).canonicalPath()) + ' ' + QFile::encodeName(QDir(point).canonicalPath())
+        + " rw - ext4 /dev/x rw\n";
 }
 
 int runCoreTests(QObject *test, int argc, char **argv)

@@ -119,6 +119,25 @@ private:
     std::thread m_thread;
 };
 
+// While it lives the process acts as an unprivileged user, where the tests
+// run as root (who can list any folder): a folder made unreadable is then
+// unreadable to the program too. `ok()` is false when that cannot be done.
+class Unprivileged {
+public:
+    Unprivileged();
+    ~Unprivileged();
+    Unprivileged(const Unprivileged &) = delete;
+    Unprivileged &operator=(const Unprivileged &) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_switched = false, m_ok = true;
+};
+
+// A mount table as the system writes it where `shown`, a folder, is bound
+// onto `point` (a bind mount), both on the file system that holds `shown`.
+QByteArray bindMountTable(const QString &shown, const QString &point);
+
 // Runs a test object without windows: settings in a temporary place.
 int runCoreTests(QObject *test, int argc, char **argv);
 
