@@ -3,6 +3,7 @@
 #include "platform/exif.h"
 #include "platform/jpeglayout.h"
 #include "platform/picturedecode.h"
+#include "platform/sourceread.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,6 +12,9 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace pf {
 
@@ -36,6 +40,29 @@ constexpr qint64 kReadWholeBytes = 64LL * 1024 * 1024;
 // medium), and the header looked for within the first this much.
 constexpr qint64 kChunkBytes = 16 * 1024;
 constexpr qint64 kHeadBytes = 1024 * 1024;
+
+// Reads up to `n` bytes at `at` of a picture on a medium that may be worn:
+// a failed read is tried again, and a stretch that stays unreadable (a bad
+// sector) is left as zeros, a page at a time, so that the decoder shows
+// what the rest of the file holds. Returns the bytes that stand in `out`:
+// 0 at the file's end.
+qint64 readThroughDamage(int fd, char *out, qint64 n, qint64 at, const struct stat &st)
+{
+    const ssize_t whole = readAt(fd, out, size_t(n), at, st, kReadTries);
+    if (whole >= 0)
+        return whole;
+    constexpr qint64 kPage = 4096;
+    for (qint64 done = 0; done < n;) {
+        const qint64 piece = std::min(kPage - (at + done) % kPage, n - done);
+        const ssize_t r = readAt(fd, out + done, size_t(piece), at + done, st, kReadTries);
+        if (r == 0)
+            return done;  // the file's end
+        if (r < 0)
+            std::memset(out + done, 0, size_t(piece));
+        done += r > 0 ? r : piece;
+    }
+    return n;
+}
 
 // The header's news: the natural size, and the thumbnail when there is one
 // of the picture's own shape. The thumbnail is decoded no larger than the
@@ -175,15 +202,21 @@ Result<Picture> loadPictureInSteps(const QString &hostPath, const LoadSteps &ste
     // second).
     const bool inSteps = steps.headRead || steps.cancelled;
     const qint64 chunk = inSteps ? kChunkBytes : std::max<qint64>(size, 1);
+    struct stat st;
+    if (::fstat(file.handle(), &st) != 0)
+        return refused(hostPath, QString::fromLocal8Bit(std::strerror(errno)));
+    // Read in steps, the drive is asked for no more than a step at a time
+    // (no read-ahead): a stop, or the program's end, never waits on a long
+    // request to a diskette drive.
+    if (inSteps)
+        (void)::posix_fadvise(file.handle(), 0, 0, POSIX_FADV_RANDOM);  // only advice: reading works either way
     QByteArray data(size, Qt::Uninitialized);
     qint64 got = 0;
     bool headTold = false;
     while (got < size) {
         if (isStopped(steps))
             return stopped(hostPath);
-        const qint64 n = file.read(data.data() + got, std::min(chunk, size - got));
-        if (n < 0)
-            return refused(hostPath, file.errorString());
+        const qint64 n = readThroughDamage(file.handle(), data.data() + got, std::min(chunk, size - got), got, st);
         if (n == 0)
             break;  // shorter now than when it was opened
         got += n;

@@ -1,7 +1,7 @@
 #pragma once
 // Reading the file a copy is made of, on a medium that may be worn: a read
 // that fails is tried again at the same place, and only one that fails every
-// time counts. Included by platform/file*.cpp only.
+// time counts. Included by platform/file*.cpp and the picture loader only.
 
 #include <QtGlobal>
 

@@ -6,6 +6,7 @@
 #include "platform/picture.h"
 #include "tests/support/corekit.h"
 #include "tests/support/hostilejpeg.h"
+#include "tests/support/mediumdouble.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -41,12 +42,14 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("shown");
         QTest::addColumn<QColor>("bottom");  // near the bottom; invalid: not looked at
+        QTest::addColumn<int>("badSector");   // where a sector of the file cannot be read; -1: none
         const QByteArray picture = redAboveDetail();
-        const qsizetype half = picture.size() / 2;
-        QTest::newRow("cut at half") << picture.left(half) << true << kGrey;
-        QTest::newRow("4 KB of zeros in the middle") << zeroed(picture, half, 4096) << true << QColor();
-        QTest::newRow("cut inside the header") << picture.left(100) << false << QColor();
-        QTest::newRow("text") << QByteArray("Not a picture.\n") << false << QColor();
+        const int half = int(picture.size() / 2);
+        QTest::newRow("cut at half") << picture.left(half) << true << kGrey << -1;
+        QTest::newRow("4 KB of zeros in the middle") << zeroed(picture, half, 4096) << true << QColor() << -1;
+        QTest::newRow("a sector that cannot be read") << picture << true << QColor() << half;
+        QTest::newRow("cut inside the header") << picture.left(100) << false << QColor() << -1;
+        QTest::newRow("text") << QByteArray("Not a picture.\n") << false << QColor() << -1;
     }
 
     void damagedPictures()
@@ -54,10 +57,20 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(bool, shown);
         QFETCH(QColor, bottom);
+        QFETCH(int, badSector);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"damaged.jpg"_s);
         writeFile(path, bytes);
-        const pf::Result<pf::Picture> picture = pf::loadPicture(path, kViewer);
+        MediumDouble medium(dir.path());
+        if (badSector >= 0)
+            medium.failBytes(path, badSector, badSector + 512);
+        // Read in steps, as Preview Disk and the clash dialog read.
+        const std::atomic<bool> never{false};
+        pf::LoadSteps steps;
+        steps.shownSizeFor = [](QSize) { return kViewer; };
+        steps.cancelled = &never;
+        const pf::Result<pf::Picture> picture = pf::loadPictureInSteps(path, steps);
+        QCOMPARE(medium.failures() > 0, badSector >= 0);
         if (!shown) {
             QVERIFY2(!picture, "shown");
             QVERIFY2(picture.error().reason.contains(u"Not a picture"_s), qPrintable(picture.error().reason));
@@ -68,6 +81,8 @@ private Q_SLOTS:
         QVERIFY2(near(picture->image, kRed, 0.25), "the top half not as it was");
         if (bottom.isValid())
             QVERIFY2(near(picture->image, bottom, 0.97), "the rest not grey");
+        if (badSector >= 0)
+            QVERIFY2(!near(picture->image, kGrey, 0.97), "the rest after the bad sector not shown");
     }
 
     // Told to stop in one of its steps, a decode ends there: also one whose
