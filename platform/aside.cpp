@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <thread>
+
 namespace pf {
 
 void runAside(const std::function<void()> &work, QEventLoop::ProcessEventsFlags events)
@@ -14,16 +16,14 @@ void runAside(const std::function<void()> &work, QEventLoop::ProcessEventsFlags 
     }
     QEventLoop loop;
     // The loop is told to end by a queued call, which it takes only once it
-    // runs: however soon the work is done, exec() below returns.
-    QThread *worker = QThread::create([&work, &loop] {
+    // runs: however soon the work is done, exec() below returns. The join
+    // makes all the work did visible here.
+    std::thread worker([&work, &loop] {
         work();
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    worker->setObjectName(QStringLiteral("pixferry aside"));
-    worker->start();
     loop.exec(events);
-    worker->wait();
-    delete worker;
+    worker.join();
 }
 
 }  // namespace pf

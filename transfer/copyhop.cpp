@@ -2,12 +2,29 @@
 
 #include <QThread>
 
+#include <condition_variable>
+#include <mutex>
+
 void AskerHop::onContextThread(const std::function<void()> &call)
 {
-    if (QThread::currentThread() == m_context.thread())
+    if (QThread::currentThread() == m_context.thread()) {
         call();
-    else
-        QMetaObject::invokeMethod(&m_context, call, Qt::BlockingQueuedConnection);
+        return;
+    }
+    // The question runs there; this thread waits for its answer. The hand
+    // over is a mutex and a condition of our own, so that what the question
+    // wrote is seen here (and a race checker sees that it is).
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    QMetaObject::invokeMethod(&m_context, [&] {
+        call();
+        const std::lock_guard lock(mutex);
+        done = true;
+        answered.notify_one();
+    }, Qt::QueuedConnection);
+    std::unique_lock lock(mutex);
+    answered.wait(lock, [&] { return done; });
 }
 
 WatcherHop::WatcherHop(CopyWatcher &inner) : m_inner(inner), m_receiver(std::make_unique<QObject>()) {}
@@ -22,7 +39,7 @@ void WatcherHop::post(News news)
         tell(news);
         return;
     }
-    const QMutexLocker lock(&m_mutex);
+    const std::lock_guard lock(m_mutex);
     m_news.push_back(std::move(news));
     if (m_called)
         return;
@@ -34,7 +51,7 @@ void WatcherHop::deliver()
 {
     std::vector<News> news;
     {
-        const QMutexLocker lock(&m_mutex);
+        const std::lock_guard lock(m_mutex);
         news.swap(m_news);
         m_called = false;
     }

@@ -7,10 +7,10 @@
 
 #include "transfer/copyoperation.h"
 
-#include <QMutex>
 #include <QObject>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -99,7 +99,7 @@ private:
 
     CopyWatcher &m_inner;
     std::unique_ptr<QObject> m_receiver;  // on the window's thread; takes the queued calls
-    QMutex m_mutex;
+    std::mutex m_mutex;
     std::vector<News> m_news;             // posted, not yet told
     bool m_called = false;                // a call to deliver() is on its way
 };
