@@ -51,15 +51,17 @@ double median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-// Notes the first paint of the last control painted.
+// Notes the first paint of a control; of a picture, the first one with the
+// picture in it (the dialog opens before its pictures are read).
 class PaintWatch : public QObject {
 public:
     bool painted = false;
 
 protected:
-    bool eventFilter(QObject *, QEvent *e) override
+    bool eventFilter(QObject *watched, QEvent *e) override
     {
-        if (e->type() == QEvent::Paint)
+        const auto *picture = qobject_cast<QLabel *>(watched);
+        if (e->type() == QEvent::Paint && (!picture || !picture->pixmap().isNull()))
             painted = true;
         return false;
     }
@@ -76,12 +78,10 @@ double timeDialog(pf::Services &services, Module1 &shared)
     dlg->Image1->installEventFilter(&first);
     dlg->Image3->installEventFilter(&second);
     dlg->CancelButton->installEventFilter(&last);
-    // The pictures are read on a worker: what counts is their painting once read.
-    QObject::connect(dlg, &frmDuplicate::readingDone, dlg, [&] { first.painted = second.painted = false; });
     dlg->show();
     QElapsedTimer limit;
     limit.start();
-    while (!(first.painted && second.painted && last.painted && !dlg->reading()) && limit.elapsed() < 5000)
+    while (!(first.painted && second.painted && last.painted) && limit.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const double ms = clock.nsecsElapsed() / 1e6;
     if (!(first.painted && second.painted && last.painted))
