@@ -107,8 +107,8 @@ void frmMain::Command1_Click()
     PromptAsker asker(*m_svc.prompt, [this](bool copiedHere) { return askClash(copiedHere); },
                       [this] { pf::repaintNow(this); });
     // The operation runs on a worker: it asks and tells through these, on this thread.
-    AskerHop askerHop(asker, *this);
     WatcherHop watcherHop(view);
+    AskerHop askerHop(asker, *this, [&watcherHop] { watcherHop.deliver(); });
     CopyOperation operation(*m_svc.fs, m_m1, askerHop, watcherHop, [this] { return m_svc.now().time(); });
     // Esc stops it, as Cancel at a clash does.
     m_onEscape = [&operation] { operation.requestStop(); };

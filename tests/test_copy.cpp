@@ -4,6 +4,7 @@
 // the operation itself (test_copyoperation.cpp); here each fact is wiring.
 
 #include "tests/support/mediumdouble.h"
+#include "platform/hostnames.h"
 #include "tests/support/testkit.h"
 
 #include <QThread>
@@ -219,8 +220,11 @@ private Q_SLOTS:
             QMetaObject::invokeMethod(d.w, look, Qt::BlockingQueuedConnection);
         };
         QStringList shown;  // the panel as each file is copied
-        d.fs->beforeCopy = [&](const QString &, const QString &) {
+        d.fs->beforeCopy = [&](const QString &source, const QString &) {
+            const QString name = pf::shownName(source.mid(source.lastIndexOf('\\') + 1));
             onWindow([&] {
+                // Files that go by fast are shown a moment later.
+                (void)QTest::qWaitFor([&] { return d.w->Label2[1]->text() == name; }, 5000);
                 shown << d.panel();
                 d.w->close();  // refused while the command runs
             });

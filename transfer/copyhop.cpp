@@ -1,12 +1,20 @@
 #include "transfer/copyhop.h"
 
+#include "platform/filetime.h"
+
 #include <QThread>
+#include <QTimer>
 
 #include <condition_variable>
 #include <mutex>
 
-void AskerHop::onContextThread(const std::function<void()> &call)
+void AskerHop::onContextThread(const std::function<void()> &question)
 {
+    const auto call = [this, &question] {
+        if (m_before)
+            m_before();
+        question();
+    };
     if (QThread::currentThread() == m_context.thread()) {
         call();
         return;
@@ -27,7 +35,13 @@ void AskerHop::onContextThread(const std::function<void()> &call)
     answered.wait(lock, [&] { return done; });
 }
 
-WatcherHop::WatcherHop(CopyWatcher &inner) : m_inner(inner), m_receiver(std::make_unique<QObject>()) {}
+WatcherHop::WatcherHop(CopyWatcher &inner) : m_inner(inner), m_receiver(std::make_unique<QObject>())
+{
+    // What was left waiting is told within a moment.
+    auto *timer = new QTimer(m_receiver.get());
+    QObject::connect(timer, &QTimer::timeout, m_receiver.get(), [this] { deliver(); });
+    timer->start(kQuietMs);
+}
 
 // Calls still queued for the receiver go with it, unanswered.
 WatcherHop::~WatcherHop() = default;
@@ -39,11 +53,18 @@ void WatcherHop::post(News news)
         tell(news);
         return;
     }
+    const bool ofAFile = news.kind == Kind::FileStarts || news.kind == Kind::FileBytes || news.kind == Kind::FileEnds;
     const std::lock_guard lock(m_mutex);
     m_news.push_back(std::move(news));
     if (m_called)
         return;
+    // Files that go by faster than the screen is painted are told a few at
+    // a time, by the timer, instead of waking the window's thread for each.
+    const qint64 now = pf::coarseMs();
+    if (ofAFile && now - m_lastCallMs < kQuietMs)
+        return;
     m_called = true;
+    m_lastCallMs = now;
     QMetaObject::invokeMethod(m_receiver.get(), [this] { deliver(); }, Qt::QueuedConnection);
 }
 

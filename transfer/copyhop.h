@@ -16,8 +16,12 @@
 
 class AskerHop : public CopyAsker {
 public:
-    // `inner` is asked on the thread of `context` (the window's).
-    AskerHop(CopyAsker &inner, QObject &context) : m_inner(inner), m_context(context) {}
+    // `inner` is asked on the thread of `context` (the window's), after
+    // `before` (the news of the copy so far, told first).
+    AskerHop(CopyAsker &inner, QObject &context, std::function<void()> before = {})
+        : m_inner(inner), m_context(context), m_before(std::move(before))
+    {
+    }
 
     bool createFolder(FolderKind kind, const QString &folder) override
     {
@@ -58,6 +62,7 @@ private:
 
     CopyAsker &m_inner;
     QObject &m_context;
+    std::function<void()> m_before;
 };
 
 class WatcherHop : public CopyWatcher {
@@ -102,4 +107,6 @@ private:
     std::mutex m_mutex;
     std::vector<News> m_news;             // posted, not yet told
     bool m_called = false;                // a call to deliver() is on its way
+    qint64 m_lastCallMs = 0;              // when the last one was sent
+    static constexpr int kQuietMs = 10;   // news of files wait at most this long
 };
