@@ -122,6 +122,31 @@ private Q_SLOTS:
         QVERIFY2(grew < 64 * 1024, qPrintable(u"peak memory grew by %1 kB"_s.arg(grew)));
     }
 
+    // Two pictures that each fit the budget, in the clash dialog: they are
+    // decoded one after the other, so the dialog holds one budget, not two.
+    void clashDialogHoldsOneBudget()
+    {
+        Rig rig;
+        rig.shared.srcFile = u"a:\\BIG.JPG"_s;
+        rig.shared.newName = u"BIG.JPG"_s;
+        rig.shared.destFile = u"c:\\BIG.JPG"_s;
+        const QImage grey = solid({64, 48}, kGrey).convertToFormat(QImage::Format_Grayscale8);
+        const QByteArray big = progressiveScans(jpeg(grey), {10000, 10000}, 100);
+        writeFile(rig.a() + u"/BIG.JPG"_s, big);
+        writeFile(rig.c() + u"/BIG.JPG"_s, big);
+        resetPeakResident();
+        const long idle = peakResidentKb();
+        QVERIFY(pf::loadPicture(rig.a() + u"/BIG.JPG"_s, kViewer));
+        const long one = peakResidentKb() - idle;  // what one such picture holds while it is decoded
+        QVERIFY2(one > 100 * 1024, qPrintable(u"one picture held only %1 kB"_s.arg(one)));
+        resetPeakResident();
+        const long before = peakResidentKb();
+        frmDuplicate dlg(*rig.services, rig.shared);
+        QVERIFY(QTest::qWaitFor([&] { return !dlg.reading(); }, 30000));
+        const long both = peakResidentKb() - before;
+        QVERIFY2(both < one * 3 / 2, qPrintable(u"the dialog held %1 kB, one picture %2 kB"_s.arg(both).arg(one)));
+    }
+
     // The camera's EXIF block: every offset checked against the block, and
     // no loop of directories followed round.
     void exifFacts_data()
