@@ -47,7 +47,9 @@ frmPreviewDisk::frmPreviewDisk(pf::Services &services, std::function<pf::Result<
 
     // The feed is given program paths: they are looked up on the diskette on
     // the worker too, never on the window's thread.
-    m_feed.setLookup([fs = m_svc.fs.get()](const QString &path) { return fs->hostPath(path); });
+    // A worker may still run after this window (and, in a test, the whole
+    // file system) has gone: it looks up with a copy of the drive map.
+    m_feed.setLookup([drives = m_svc.fs->drives()](const QString &path) { return drives.toHost(path); });
     connect(&m_feed, &preview::PictureFeed::headRead, this, &frmPreviewDisk::headRead);
     connect(&m_feed, &preview::PictureFeed::decoded, this, &frmPreviewDisk::decoded);
     connect(&m_feed, &preview::PictureFeed::failed, this, &frmPreviewDisk::failed);

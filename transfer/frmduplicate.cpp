@@ -1,6 +1,7 @@
 #include "transfer/frmduplicate.h"
 
 #include "platform/hostnames.h"
+#include "platform/filetime.h"
 #include "platform/picture.h"
 #include "platform/twips_ui.h"
 #include "transfer/datetext.h"
@@ -12,6 +13,8 @@
 #include <QThreadPool>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -178,17 +181,21 @@ void frmDuplicate::startReading()
     m_mailbox->dialog = this;
     m_reading = 2;
     const qreal ratio = devicePixelRatioF();
-    pf::FileSystem *fs = m_svc.fs.get();
+    // A worker may still run after the dialog (and, in a test, the whole
+    // file system) has gone: it looks up with a copy of the drive map.
     QThreadPool::globalInstance()->start(
-        [fs, ratio, paths = QStringList{m_m1.srcFile, m_m1.destFile}, mailbox = m_mailbox] {
+        [drives = m_svc.fs->drives(), ratio, paths = QStringList{m_m1.srcFile, m_m1.destFile}, mailbox = m_mailbox] {
             for (int side = 0; side < 2 && !mailbox->stopped; ++side) {
+                const pf::Result<QString> host = drives.toHost(paths.at(side));
                 Facts facts;
-                if (pf::Result<qint64> length = fs->fileLength(paths.at(side)))
-                    facts.size = QString::number(*length);
-                if (pf::Result<QDateTime> when = fs->fileDateOnDisk(paths.at(side)))
-                    facts.date = transfer::generalDate(*when);
+                struct stat st;
+                if (host && ::stat(pf::toHostName(*host).constData(), &st) == 0) {
+                    facts.size = QString::number(qint64(st.st_size));
+                    pf::readTimeZone();
+                    facts.date = transfer::generalDate(pf::localDateTime(st.st_mtim));
+                }
                 mailbox->post([side, facts](frmDuplicate *d) { d->factsRead(side, facts); });
-                const auto [shown, picture] = readPicture(*fs, paths.at(side), ratio, mailbox->stopped);
+                const auto [shown, picture] = host ? readPicture(*host, ratio, mailbox->stopped) : std::pair<QSize, QImage>();
                 mailbox->post([side, shown, picture](frmDuplicate *d) { d->pictureRead(side, shown, picture); });
             }
         });
@@ -196,11 +203,9 @@ void frmDuplicate::startReading()
 
 // The picture at exactly the device size of its fit, and that fit in
 // logical pixels; a null image when it cannot be had.
-std::pair<QSize, QImage> frmDuplicate::readPicture(const pf::FileSystem &fs, const QString &path, qreal ratio,
-                                                   const std::atomic<bool> &stopped)
+std::pair<QSize, QImage> frmDuplicate::readPicture(const QString &host, qreal ratio, const std::atomic<bool> &stopped)
 {
-    const pf::Result<QString> host = fs.hostPath(path);
-    if (!host || stopped)
+    if (stopped)
         return {};
     QSize shown;
     const auto deviceSize = [ratio](QSize s) { return (QSizeF(s) * ratio).toSize().expandedTo(QSize(1, 1)); };
@@ -210,7 +215,7 @@ std::pair<QSize, QImage> frmDuplicate::readPicture(const pf::FileSystem &fs, con
         shown = fittedSize(natural);
         return deviceSize(shown);
     };
-    const pf::Result<pf::Picture> p = pf::loadPictureInSteps(*host, steps);
+    const pf::Result<pf::Picture> p = pf::loadPictureInSteps(host, steps);
     if (!p || p->image.isNull() || shown.isEmpty())
         return {};
     const QSize device = deviceSize(shown);

@@ -69,8 +69,7 @@ private:
     struct Mailbox;
     // Starts the worker that reads both files' facts and pictures.
     void startReading();
-    static std::pair<QSize, QImage> readPicture(const pf::FileSystem &fs, const QString &path, qreal ratio,
-                                                const std::atomic<bool> &stopped);
+    static std::pair<QSize, QImage> readPicture(const QString &host, qreal ratio, const std::atomic<bool> &stopped);
     void factsRead(int side, const Facts &facts);  // side 0: the image being copied
     void pictureRead(int side, QSize shown, const QImage &picture);
 
