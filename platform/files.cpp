@@ -318,15 +318,9 @@ Result<QDateTime> FileSystem::fileDate(const QString &path)
         m_batch->sourceSeenMs = coarseMs();
         return localDateTime(st.st_mtim);
     }
-    return fileDateOnDisk(path);
-}
-
-Result<QDateTime> FileSystem::fileDateOnDisk(const QString &path) const
-{
     Result<QString> host = m_drives.toHost(path);
     if (!host)
         return host.error();
-    struct stat st;
     if (::stat(enc(*host).constData(), &st) != 0)
         return errorFromErrno(errno, path);
     readTimeZone();

@@ -155,10 +155,6 @@ public:
 
     virtual Result<qint64> fileLength(const QString &path);
     virtual Result<QDateTime> fileDate(const QString &path);  // local time
-    // The same, asked of the disk alone: it holds nothing open for a batch,
-    // so it may be asked on another thread while a copy runs. As are
-    // fileLength and hostPath.
-    Result<QDateTime> fileDateOnDisk(const QString &path) const;
 
     // Host path of a program path (fails with 68 when the drive is not ready).
     Result<QString> hostPath(const QString &path) const { return m_drives.toHost(path); }

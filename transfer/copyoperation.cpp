@@ -18,7 +18,6 @@ CopyOperation::CopyOperation(pf::FileSystem &fs, Module1 &shared, CopyAsker &ask
     : m_fs(fs), m_m1(shared), m_asker(asker), m_watcher(watcher), m_clock(std::move(clock)),
       m_job(fs, [this](qint64 done, qint64 total) {
           m_watcher.fileBytes(m_pass, m_n, done, total);
-          m_watcher.tick();
           return !m_stopRequested;
       })
 {
@@ -256,7 +255,7 @@ void CopyOperation::eraseDiskette()
     QList<CopyCheck> checks;
     if (!pairs.isEmpty()) {
         m_watcher.checkingCopies();
-        checks = checkCopies(m_fs, pairs, [this](qsizetype) { m_watcher.tick(); });
+        checks = checkCopies(m_fs, pairs);
     }
     for (qsizetype i = 0; i < copies.size(); ++i)
         if (!checks.at(i).mismatch.isEmpty())
@@ -282,7 +281,7 @@ void CopyOperation::eraseDiskette()
     }
 
     m_watcher.erasingFiles();
-    m_out.erased = eraseCopied(m_fs, folder, safe, m_lists.indexFiles, why, [this] { m_watcher.tick(); });
+    m_out.erased = eraseCopied(m_fs, folder, safe, m_lists.indexFiles, why, {});
     m_out.end = CopyOutcome::End::Erased;
     m_watcher.eraseEnds();
 }

@@ -68,7 +68,6 @@ public:
     virtual void checkingCopies() {}
     virtual void erasingFiles() {}
     virtual void eraseEnds() {}                             // however it ends
-    virtual void tick() {}                                  // now and then during long work
 };
 
 // What the diskette holds, as its lists were read.
